@@ -1,0 +1,23 @@
+// The sound-effect bank: 256 slots of preloaded 8-bit mono 11,025 Hz effects,
+// played, stopped and queried by id, mixed into the one audio device.
+#pragma once
+
+#include <cstdint>
+
+constexpr int SOUND_SLOTS = 256;
+constexpr uint32_t DSBCAPS_STATIC = 0x2;
+constexpr uint32_t DSBCAPS_LOCSOFTWARE = 0x8;
+constexpr uint32_t DSBCAPS_CTRLFREQUENCY = 0x20;
+constexpr uint32_t DSBCAPS_CTRLPAN = 0x40;
+constexpr uint32_t DSBCAPS_CTRLVOLUME = 0x80;
+constexpr int DSBSTATUS_PLAYING = 1;
+
+int sfx_init();
+int sfx_load_wav(const char* filename, uint32_t flags);
+int sfx_play(int id, uint32_t flags);
+int sfx_stop(int id);
+int sfx_stop_all();
+int sfx_delete(int id);
+int sfx_delete_all();
+int sfx_status(int id);
+int sfx_shutdown();

@@ -1,0 +1,25 @@
+// RIFF WAVE files: the format record as the file stores it, and a writer for
+// the tools and tests that make effect files. The reader lives with the
+// effect bank, which decides what it accepts.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+struct WAVEFORMATEX {
+    uint16_t wFormatTag;
+    uint16_t nChannels;
+    uint32_t nSamplesPerSec;
+    uint32_t nAvgBytesPerSec;
+    uint16_t nBlockAlign;
+    uint16_t wBitsPerSample;
+    uint16_t cbSize;
+};
+
+constexpr uint16_t WAVE_FORMAT_PCM = 1;
+constexpr uint32_t EFFECT_SAMPLE_RATE = 11025;
+
+// A complete RIFF WAVE file of 8-bit unsigned mono PCM.
+std::vector<uint8_t> wav_encode_pcm8(const uint8_t* samples, size_t count, uint32_t sample_rate);
+int wav_write_pcm8(const char* path, const uint8_t* samples, size_t count, uint32_t sample_rate);

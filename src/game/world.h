@@ -1,0 +1,138 @@
+// The World: every piece of game state, in one record that lives as long as
+// the process. Records are plain data; their fields keep the order in which
+// the game has always laid them out.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "graphics/surface.h"
+
+enum BodyState : int32_t {
+    STATE_ACTIVE = 100,
+    STATE_DYING = 200,
+    STATE_GONE = 300,
+};
+
+enum GamePhase : int32_t {
+    PHASE_PLAYING = 10,
+    PHASE_LEVEL_CLEAR = 20,
+    PHASE_GAME_OVER = 30,
+    PHASE_INTRO = 40,
+};
+
+enum ThrustMode : int32_t {
+    THRUST_NONE = 0,
+    THRUST_FORWARD = 1,
+    THRUST_BRAKE = 2,
+};
+
+constexpr int ASTEROID_SLOTS = 30;
+constexpr int SHOT_SLOTS = 10;
+constexpr int HEADINGS = 16;
+constexpr int EXPLOSION_FRAMES = 10;
+constexpr int MUSIC_TRACKS = 4;
+
+using FrameList20 = std::array<Surface*, 20>;
+using FrameList10 = std::array<Surface*, 10>;
+
+// The star shares this layout; it uses 5 frames and never moves.
+struct Asteroid {
+    FrameList20 frames;
+    int32_t frame;
+    int32_t tick;
+    int32_t delay;
+    float x;
+    float y;
+    float vy;  // stored before vx, as it always was
+    float vx;
+    float mass;
+    FrameList10 explosion_frames;
+    int32_t explosion_frame;
+    int32_t state;
+};
+using Star = Asteroid;
+
+struct Shot {
+    FrameList10 frames;
+    int32_t frame;
+    int32_t tick;
+    FrameList10 explosion_frames;  // always empty: shots never explode
+    int32_t explosion_frame;
+    int32_t state;
+    float x;
+    float y;
+    float vx;
+    float vy;
+    int32_t life;
+};
+
+// Same layout as Shot; the last field counts air instead of flight.
+struct Astronaut {
+    FrameList10 frames;
+    int32_t frame;
+    int32_t tick;
+    FrameList10 explosion_frames;
+    int32_t explosion_frame;
+    int32_t state;
+    float x;
+    float y;
+    float vx;
+    float vy;
+    int32_t air;
+};
+
+struct Ship {
+    FrameList20 frames;
+    FrameList20 thrust_frames;
+    int32_t heading;
+    int32_t thrust;
+    float x;
+    float y;
+    float vx;
+    float vy;
+    FrameList10 explosion_frames;
+    int32_t explosion_frame;
+    int32_t state;
+};
+
+struct World {
+    int32_t phase;
+    int32_t level;
+    int32_t score;
+    int32_t asteroid_count;
+    int32_t asteroids_left;
+    int32_t live_shots;
+    int32_t end_counter;
+    // Game over has its own flag so that a ship lost during the level-clear
+    // delay still gets its game-over sound and silence.
+    int32_t game_over_started;
+    int32_t frame_parity;
+    int32_t intro_timer;
+    int32_t intro_scroll_y;
+    int32_t quit_requested;
+
+    Star star;
+    std::array<Asteroid, ASTEROID_SLOTS> asteroids;
+    std::array<Shot, SHOT_SLOTS> shots;
+    Astronaut astronaut;
+    Ship ship;
+
+    std::array<float, HEADINGS> cos_table;
+    std::array<float, HEADINGS> sin_table;
+
+    FrameList10 explosion_frames;
+
+    int32_t snd_ahh;
+    int32_t snd_energize;
+    int32_t snd_gameover;
+    int32_t snd_projectile;
+    int32_t snd_engines;
+    int32_t snd_explosion;
+    int32_t snd_levcomp;
+    std::array<int32_t, MUSIC_TRACKS> music_tracks;
+
+    std::array<uint8_t, 256> key_state;
+};
+
+extern World world;

@@ -1,0 +1,74 @@
+// BMP image files: the headers as the format stores them, the reader the game
+// loads every image with, and a writer for the tools and tests that make them.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+struct BITMAPFILEHEADER {
+    uint16_t bfType;
+    uint32_t bfSize;
+    uint16_t bfReserved1;
+    uint16_t bfReserved2;
+    uint32_t bfOffBits;
+};
+
+struct BITMAPINFOHEADER {
+    uint32_t biSize;
+    int32_t biWidth;
+    int32_t biHeight;
+    uint16_t biPlanes;
+    uint16_t biBitCount;
+    uint32_t biCompression;
+    uint32_t biSizeImage;
+    int32_t biXPelsPerMeter;
+    int32_t biYPelsPerMeter;
+    uint32_t biClrUsed;
+    uint32_t biClrImportant;
+};
+
+struct PALETTEENTRY {
+    uint8_t peRed;
+    uint8_t peGreen;
+    uint8_t peBlue;
+    uint8_t peFlags;
+};
+
+constexpr uint16_t BMP_MAGIC = 0x4D42;  // "BM"
+constexpr size_t BMP_FILE_HEADER_BYTES = 14;
+constexpr size_t BMP_INFO_HEADER_BYTES = 40;
+constexpr size_t BMP_PALETTE_BYTES = 1024;
+constexpr uint8_t PC_NOCOLLAPSE = 4;
+
+struct LoadedBitmap {
+    BITMAPFILEHEADER file_header;
+    BITMAPINFOHEADER info_header;
+    std::array<PALETTEENTRY, 256> palette;
+    uint8_t* pixels;
+    size_t pixel_bytes;  // the size of pixels, for the cell copy's bounds check
+};
+
+// Bytes of one stored row: width x bits / 8, rounded up to a multiple of 4.
+// 0 when the width or bit count is out of range.
+int64_t bmp_row_stride(int32_t width, int bit_count);
+
+int bmp_read(LoadedBitmap& bitmap, const char* path);
+int bmp_release(LoadedBitmap& bitmap);
+int bmp_flip_rows(uint8_t* pixels, int bytes_per_row, int rows);
+
+void bmp_decode_file_header(const uint8_t* bytes, BITMAPFILEHEADER& header);
+void bmp_decode_info_header(const uint8_t* bytes, BITMAPINFOHEADER& header);
+void bmp_encode_file_header(const BITMAPFILEHEADER& header, uint8_t* bytes);
+void bmp_encode_info_header(const BITMAPINFOHEADER& header, uint8_t* bytes);
+
+// An 8-bit image as a complete file: rows given top first, stored bottom
+// first; the palette as (red, green, blue) entries.
+struct Rgb {
+    uint8_t r, g, b;
+};
+std::vector<uint8_t> bmp_encode_8bit(int width, int height, const uint8_t* top_first_pixels,
+                                     const std::array<Rgb, 256>& palette);
+int bmp_write_8bit(const char* path, int width, int height, const uint8_t* top_first_pixels,
+                   const std::array<Rgb, 256>& palette);

@@ -1,0 +1,63 @@
+// The headless edge: no window, no audio device, keys from a script and a
+// virtual clock that moves only while the game waits, so a run is as fast as
+// the machine and gives the same result every time.
+#include "platform/headless.h"
+
+#include <cstring>
+
+static uint8_t scripted_keys[256];
+static uint32_t virtual_ms;
+static int quit_posted;
+static int present_count;
+static HeadlessPicture picture;
+
+void headless_set_keys(const uint8_t* key_state) { std::memcpy(scripted_keys, key_state, sizeof scripted_keys); }
+HeadlessPicture headless_picture() { return picture; }
+int headless_present_count() { return present_count; }
+
+void headless_reset()
+{
+    std::memset(scripted_keys, 0, sizeof scripted_keys);
+    virtual_ms = 0;
+    quit_posted = 0;
+    present_count = 0;
+    picture = HeadlessPicture{};
+}
+
+int platform_window_open(const char*, int, int) { return 1; }
+void platform_window_close() {}
+
+void platform_present(const uint8_t* pixels, int pitch, int width, int height, const PresentColor* palette)
+{
+    picture = HeadlessPicture{pixels, pitch, width, height, palette};
+    ++present_count;
+}
+
+PlatformEvent platform_poll_event()
+{
+    if (quit_posted) {
+        quit_posted = 0;
+        return PLATFORM_EVENT_QUIT;
+    }
+    return PLATFORM_EVENT_NONE;
+}
+
+void platform_post_quit() { quit_posted = 1; }
+
+int platform_keyboard_open() { return 1; }
+void platform_keyboard_read(uint8_t* key_state) { std::memcpy(key_state, scripted_keys, sizeof scripted_keys); }
+void platform_keyboard_close() {}
+
+uint32_t platform_ticks() { return virtual_ms; }
+// Time passes only while the game waits: one millisecond a turn.
+void platform_spin() { ++virtual_ms; }
+void platform_delay(uint32_t) {}
+
+int platform_audio_open(int, int, PlatformMixFn, const char** why)
+{
+    *why = nullptr;
+    return 0;
+}
+void platform_audio_lock() {}
+void platform_audio_unlock() {}
+void platform_audio_close() {}

@@ -1,0 +1,50 @@
+// The platform edge: everything the game needs from the machine, and nothing
+// more. Two implementations exist: sdl.cpp + sdl_audio.cpp for the player's
+// window, speakers and keyboard, and headless.cpp for the replay runner and
+// the tests (virtual clock, scripted keys, no window, no audio device).
+#pragma once
+
+#include <cstdint>
+
+// --- window and picture -----------------------------------------------------
+// One 640 x 480 window. Returns 1, or 0 after report_failure.
+int platform_window_open(const char* title, int width, int height);
+void platform_window_close();
+
+struct PresentColor {
+    uint8_t r, g, b, a;  // the layout of SDL_Color
+};
+// Show an 8-bit picture through its 256-entry palette.
+void platform_present(const uint8_t* pixels, int pitch, int width, int height, const PresentColor* palette);
+
+// --- events -----------------------------------------------------------------
+enum PlatformEvent {
+    PLATFORM_EVENT_NONE,   // nothing was pending
+    PLATFORM_EVENT_QUIT,   // the quit event: the loop ends
+    PLATFORM_EVENT_OTHER,  // one event was taken and handled
+};
+// Takes at most one pending event; never blocks.
+PlatformEvent platform_poll_event();
+// The answer to the window's destroy request: post the quit event.
+void platform_post_quit();
+
+// --- keyboard ---------------------------------------------------------------
+int platform_keyboard_open();  // 1, or 0 after report_failure
+// Fills 256 bytes indexed by PC scan code, nonzero while held.
+void platform_keyboard_read(uint8_t* key_state);
+void platform_keyboard_close();
+
+// --- clock ------------------------------------------------------------------
+uint32_t platform_ticks();   // milliseconds, wraps at 2^32
+void platform_spin();        // one turn of a busy wait
+void platform_delay(uint32_t ms);  // the splash's blocking wait
+
+// --- audio ------------------------------------------------------------------
+// Called on the audio thread: fill `frames` stereo frames of 16-bit samples.
+using PlatformMixFn = void (*)(int16_t* stereo, int frames);
+// Opens the one audio device. Returns 1, or 0 with *why set to the reason
+// (or to nullptr where there is no device by design, as headless).
+int platform_audio_open(int sample_rate, int buffer_frames, PlatformMixFn mix, const char** why);
+void platform_audio_lock();
+void platform_audio_unlock();
+void platform_audio_close();

@@ -1,0 +1,11 @@
+// The game shows no dialogs; a failed start-up is one line on standard error.
+// Subsystems record why they failed here, and the shell prints the first one.
+#pragma once
+
+// Keeps the first failure since the last report_clear: "subject: reason".
+void report_failure(const char* subject, const char* reason);
+// The recorded failure, or an empty string.
+const char* report_text();
+void report_clear();
+// One warning line on standard error, for what the game survives.
+void report_warning(const char* subject, const char* reason);

@@ -1,0 +1,19 @@
+// The data generator: every image, effect and music file of the game is made
+// here, deterministically (our own seeded generator; no clock, no locale).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "graphics/bmp.h"
+
+// images: the one palette of every BMP (the splash's), and the nine images.
+const std::array<Rgb, 256>& game_palette();
+int write_images(const std::string& dir);
+int write_image_previews(const std::string& dir);  // PNG contact sheets, 4x
+
+// sounds and music
+int write_sounds(const std::string& dir);
+int write_sound_previews(const std::string& dir);  // 44.1 kHz WAVs for listening
+int write_music(const std::string& dir);
