@@ -45,6 +45,14 @@ void shots_step();
 void astronaut_step();
 void draw_astronaut_status();
 
+// Text colours, as COLORREF 0x00BBGGRR.
+constexpr uint32_t SHADOW_GREY = 4210752;  // (64, 64, 64)
+constexpr uint32_t TEXT_GREEN = 65280;     // (0, 255, 0)
+constexpr uint32_t TEXT_RED = 0x1414FF;    // (255, 20, 20)
+constexpr uint32_t TEXT_ORANGE = 16584;    // (200, 64, 0)
+// A fresh flashing colour from three draws: blue, green, then red.
+uint32_t random_colour();
+
 // frame.cpp
 int run_frame();
 void show_intro_frame();

@@ -1,0 +1,160 @@
+// The display: its two buffers, the one palette, the splash, the backdrop and
+// intro images, and the screen clip. It also starts the sound, the music and
+// the keyboard, which the game has always brought up with its screen.
+#include "graphics/display.h"
+
+#include <SDL.h>
+
+#include <utility>
+
+#include "audio/midi.h"
+#include "audio/sfx.h"
+#include "game/world.h"
+#include "graphics/bmp.h"
+#include "input/keyboard.h"
+#include "platform/platform.h"
+#include "shell/report.h"
+
+Display display;
+
+static void present_visible()
+{
+    const auto* colours = reinterpret_cast<const PresentColor*>(display.display_palette->colors);
+    platform_present(static_cast<const uint8_t*>(display.primary_surface->pixels), display.primary_surface->pitch,
+                     SCREEN_WIDTH, SCREEN_HEIGHT, colours);
+}
+
+static int load_screen_image(const char* path, Surface*& target)
+{
+    LoadedBitmap bitmap{};
+    if (!bmp_read(bitmap, path)) return 0;
+    target = surface_create(SCREEN_WIDTH, SCREEN_HEIGHT, DDSCAPS_VIDEOMEMORY, 0);
+    int ok = target != nullptr;
+    if (!ok) report_failure(path, "out of memory");
+    if (ok && !surface_fill_from_cell(bitmap, target, SCREEN_WIDTH, SCREEN_HEIGHT, 0, 0, 0)) {
+        report_failure(path, "image smaller than 640 x 480 or not 8 bits per pixel");
+        ok = 0;
+    }
+    bmp_release(bitmap);
+    return ok;
+}
+
+int display_init()
+{
+    world.quit_requested = 0;
+
+    if (!text_init(TEXT_FONT_PATH)) {
+        report_failure(TEXT_FONT_PATH, "cannot open the font");
+        return 0;
+    }
+    display.text_ready = 1;
+
+    // One palette object for every surface: SDL then maps indices one to one.
+    display.display_palette = SDL_AllocPalette(256);
+    if (!display.display_palette) {
+        report_failure("display", SDL_GetError());
+        return 0;
+    }
+    surface_set_palette(display.display_palette);
+
+    display.primary_surface = surface_create(SCREEN_WIDTH, SCREEN_HEIGHT, DDSCAPS_VIDEOMEMORY, -1);
+    if (!display.primary_surface) {
+        report_failure("display", "cannot make the visible buffer");
+        return 0;
+    }
+    display.back_buffer = surface_create(SCREEN_WIDTH, SCREEN_HEIGHT, DDSCAPS_VIDEOMEMORY, -1);
+    if (!display.back_buffer) {
+        report_failure("display", "cannot make the back buffer");
+        return 0;
+    }
+
+    // The splash goes straight into the visible buffer, in its own colours.
+    LoadedBitmap splash{};
+    if (!bmp_read(splash, "./splash.bmp")) return 0;
+    if (splash.info_header.biBitCount != 8 ||
+        !surface_fill_from_cell(splash, display.primary_surface, SCREEN_WIDTH, SCREEN_HEIGHT, 0, 0, 0)) {
+        bmp_release(splash);
+        report_failure("./splash.bmp", "image smaller than 640 x 480 or not 8 bits per pixel");
+        return 0;
+    }
+    SDL_Color colours[256];
+    for (int i = 0; i < 256; ++i) {
+        colours[i] = SDL_Color{splash.palette[i].peRed, splash.palette[i].peGreen, splash.palette[i].peBlue, 255};
+    }
+    SDL_SetPaletteColors(display.display_palette, colours, 0, 256);
+    present_visible();
+    bmp_release(splash);
+    platform_delay(4000);
+
+    if (!load_screen_image("./backdrop.bmp", display.backdrop_surface)) return 0;
+    if (!load_screen_image("./introtext.bmp", display.intro_text_surface)) return 0;
+
+    const Rect screen{0, 0, SCREEN_WIDTH, SCREEN_HEIGHT};
+    display.screen_clipper = clipper_attach(display.back_buffer, 1, &screen);
+
+    if (!sfx_init()) return 0;
+    if (!midi_init()) return 0;
+    if (!keyboard_init()) {
+        report_failure("keyboard", "cannot be opened");
+        return 0;
+    }
+    return 1;
+}
+
+void display_flip()
+{
+    std::swap(display.primary_surface, display.back_buffer);
+    // The clip belongs to whichever buffer is drawn into.
+    SDL_Rect clip;
+    SDL_GetClipRect(display.primary_surface, &clip);
+    SDL_SetClipRect(display.back_buffer, &clip);
+    present_visible();
+}
+
+template <size_t N>
+static void release_frames(std::array<Surface*, N>& frames, size_t count)
+{
+    for (size_t i = 0; i < count; ++i) {
+        surface_release(frames[i]);
+        frames[i] = nullptr;
+    }
+}
+
+// Sprite surfaces are shared between records: release each once, then clear
+// every borrowed copy so nothing points at freed memory.
+static void release_sprites()
+{
+    World& w = world;
+    release_frames(w.shots[0].frames, 3);
+    release_frames(w.explosion_frames, EXPLOSION_FRAMES);
+    release_frames(w.astronaut.frames, 6);
+    for (int i = 0; i < HEADINGS; ++i) {
+        surface_release(w.ship.frames[i]);
+        surface_release(w.ship.thrust_frames[i]);
+        w.ship.frames[i] = w.ship.thrust_frames[i] = nullptr;
+    }
+    release_frames(w.asteroids[0].frames, 16);
+    release_frames(w.star.frames, 5);
+    for (Shot& s : w.shots) s.frames = {};
+    for (Asteroid& a : w.asteroids) {
+        a.frames = {};
+        a.explosion_frames = {};
+    }
+    w.star.explosion_frames = {};
+    w.astronaut.explosion_frames = {};
+    w.ship.explosion_frames = {};
+}
+
+void display_release()
+{
+    clipper_release(display.screen_clipper);
+    release_sprites();
+    surface_release(display.intro_text_surface);
+    surface_release(display.backdrop_surface);
+    surface_release(display.back_buffer);
+    surface_release(display.primary_surface);
+    surface_set_palette(nullptr);
+    if (display.display_palette) SDL_FreePalette(display.display_palette);
+    if (display.text_ready) text_shutdown();
+    display = Display{};
+}

@@ -1,0 +1,219 @@
+// Surfaces, cell copies, blits, the clip list and text, on 8-bit SDL
+// surfaces. Every surface shares the display's palette object so that SDL
+// copies indices one to one instead of matching colours.
+#include "graphics/surface.h"
+
+#include <SDL.h>
+#include <SDL_ttf.h>
+
+#include <array>
+#include <cstring>
+#include <vector>
+
+#include "graphics/bmp.h"
+
+static SDL_Palette* shared_palette;
+
+void surface_set_palette(SDL_Palette* palette) { shared_palette = palette; }
+
+Surface* surface_create(int width, int height, uint32_t memory_caps, int key_switch)
+{
+    (void)memory_caps;  // SDL keeps every surface in the same memory
+    if (width <= 0 || height <= 0) return nullptr;
+    const int rounded = width % 8 ? width + 8 - width % 8 : width;
+    SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, rounded, height, 8, SDL_PIXELFORMAT_INDEX8);
+    if (!s) return nullptr;
+    if (shared_palette) SDL_SetSurfacePalette(s, shared_palette);
+    if (key_switch >= 0) SDL_SetColorKey(s, SDL_TRUE, 0);
+    return s;
+}
+
+int surface_fill_from_cell(const LoadedBitmap& bitmap, Surface* surface, int cell_width, int cell_height,
+                           int cell_column, int cell_row, int bordered)
+{
+    if (!surface || !bitmap.pixels || cell_width <= 0 || cell_height <= 0) return 0;
+    const int64_t x0 = bordered ? int64_t{cell_column} * (cell_width + 1) + 1 : int64_t{cell_column} * cell_width;
+    const int64_t y0 = bordered ? int64_t{cell_row} * (cell_height + 1) + 1 : int64_t{cell_row} * cell_height;
+    const int64_t stride = bmp_row_stride(bitmap.info_header.biWidth, bitmap.info_header.biBitCount);
+    const int64_t rows = bitmap.info_header.biHeight < 0 ? -int64_t{bitmap.info_header.biHeight}
+                                                         : int64_t{bitmap.info_header.biHeight};
+    // The cell must lie inside the sheet and the surface must hold it.
+    if (bitmap.info_header.biBitCount != 8 || x0 < 0 || y0 < 0 || x0 + cell_width > bitmap.info_header.biWidth ||
+        y0 + cell_height > rows || (y0 + cell_height - 1) * stride + x0 + cell_width > int64_t(bitmap.pixel_bytes) ||
+        cell_width > surface->w || cell_height > surface->h)
+        return 0;
+    if (SDL_LockSurface(surface) != 0) return 0;
+    auto* dst = static_cast<uint8_t*>(surface->pixels);
+    for (int r = 0; r < cell_height; ++r) {
+        std::memcpy(dst + static_cast<size_t>(r) * surface->pitch,
+                    bitmap.pixels + static_cast<size_t>((y0 + r) * stride + x0), static_cast<size_t>(cell_width));
+    }
+    SDL_UnlockSurface(surface);
+    return 1;
+}
+
+int surface_blit(Surface* source, int x, int y, int width, int height, Surface* destination, int keyed)
+{
+    if (!source || !destination) return 0;
+    SDL_Rect from{0, 0, width, height};
+    SDL_Rect to{x, y, width, height};  // SDL rewrites it; it is ours to lose
+    // Every game surface carries the key; an opaque copy lifts it for the
+    // one blit.
+    const bool lift_key = !keyed && SDL_HasColorKey(source);
+    if (lift_key) SDL_SetColorKey(source, SDL_FALSE, 0);
+    const int result = SDL_BlitSurface(source, &from, destination, &to);
+    if (lift_key) SDL_SetColorKey(source, SDL_TRUE, 0);
+    return result == 0 ? 1 : 0;
+}
+
+Clipper* clipper_attach(Surface* surface, int rect_count, const Rect* rects)
+{
+    if (!surface || rect_count < 0 || rect_count > CLIP_MAX_RECTS) return nullptr;
+    auto* clipper = new Clipper{};
+    clipper->dwSize = 32;
+    clipper->iType = 1;  // a list of rectangles
+    clipper->nCount = static_cast<uint32_t>(rect_count);
+    clipper->nRgnSize = static_cast<uint32_t>(rect_count) * 16;
+    clipper->rcBound = Rect{64000, 64000, -64000, -64000};
+    for (int i = 0; i < rect_count; ++i) {
+        const Rect& r = rects[i];
+        clipper->rects[i] = r;
+        if (r.left < clipper->rcBound.left) clipper->rcBound.left = r.left;
+        if (r.top < clipper->rcBound.top) clipper->rcBound.top = r.top;
+        if (r.right > clipper->rcBound.right) clipper->rcBound.right = r.right;
+        if (r.bottom > clipper->rcBound.bottom) clipper->rcBound.bottom = r.bottom;
+    }
+    const Rect& b = clipper->rcBound;
+    SDL_Rect clip{b.left, b.top, b.right - b.left, b.bottom - b.top};
+    if (clip.w < 0 || clip.h < 0) clip = SDL_Rect{0, 0, 0, 0};
+    SDL_SetClipRect(surface, &clip);
+    return clipper;
+}
+
+void clipper_release(Clipper* clipper) { delete clipper; }
+
+void surface_release(Surface* surface) { SDL_FreeSurface(surface); }
+
+// --- text -------------------------------------------------------------------
+
+constexpr int FIRST_GLYPH = 32;
+constexpr int LAST_GLYPH = 126;
+constexpr int FONT_POINTS = 13;  // a 16-pixel line in DejaVu Sans Bold
+
+struct Glyph {
+    int offset_x;  // where the picture starts relative to the pen
+    int width;
+    int height;
+    int advance;
+    size_t mask;  // first byte in glyph_masks
+};
+
+static std::array<Glyph, LAST_GLYPH - FIRST_GLYPH + 1> glyphs;
+static std::vector<uint8_t> glyph_masks;
+static bool text_ready;
+
+// The last colour asked for and its palette index, keyed by the palette's
+// version so that a new palette finds its own match.
+static uint32_t cached_colour;
+static SDL_Palette* cached_palette;
+static uint32_t cached_version;
+static uint8_t cached_index;
+
+int text_init(const char* font_path)
+{
+    if (text_ready) return 1;
+    if (!TTF_WasInit() && TTF_Init() != 0) return 0;
+    TTF_Font* font = TTF_OpenFont(font_path, FONT_POINTS);
+    if (!font) return 0;
+    glyph_masks.clear();
+    const SDL_Color white{255, 255, 255, 255};
+    for (int c = FIRST_GLYPH; c <= LAST_GLYPH; ++c) {
+        Glyph& g = glyphs[c - FIRST_GLYPH];
+        g = Glyph{};
+        int minx = 0, maxx = 0, miny = 0, maxy = 0, advance = 0;
+        if (TTF_GlyphMetrics(font, static_cast<Uint16>(c), &minx, &maxx, &miny, &maxy, &advance) != 0) continue;
+        g.advance = advance;
+        const char one[2] = {static_cast<char>(c), '\0'};
+        SDL_Surface* s = c == ' ' ? nullptr : TTF_RenderUTF8_Solid(font, one, white);
+        if (!s) continue;
+        // A glyph that reaches left of the pen is rendered from its own left
+        // edge, so shift it back by its bearing.
+        g.offset_x = minx < 0 ? minx : 0;
+        g.width = s->w;
+        g.height = s->h;
+        g.mask = glyph_masks.size();
+        glyph_masks.resize(g.mask + static_cast<size_t>(s->w) * s->h);
+        SDL_LockSurface(s);
+        for (int y = 0; y < s->h; ++y) {
+            const auto* row = static_cast<const uint8_t*>(s->pixels) + static_cast<size_t>(y) * s->pitch;
+            for (int x = 0; x < s->w; ++x) glyph_masks[g.mask + static_cast<size_t>(y) * s->w + x] = row[x] != 0;
+        }
+        SDL_UnlockSurface(s);
+        SDL_FreeSurface(s);
+    }
+    TTF_CloseFont(font);
+    text_ready = true;
+    return 1;
+}
+
+void text_shutdown()
+{
+    if (!text_ready) return;
+    glyph_masks.clear();
+    glyph_masks.shrink_to_fit();
+    text_ready = false;
+    cached_palette = nullptr;
+    if (TTF_WasInit()) TTF_Quit();
+}
+
+static uint8_t nearest_index(const SDL_Palette* palette, uint32_t colour)
+{
+    const int r = static_cast<int>(colour & 0xFF);
+    const int g = static_cast<int>((colour >> 8) & 0xFF);
+    const int b = static_cast<int>((colour >> 16) & 0xFF);
+    int best = 0;
+    int best_distance = 1 << 30;
+    for (int i = 0; i < palette->ncolors; ++i) {
+        const SDL_Color& c = palette->colors[i];
+        const int dr = c.r - r, dg = c.g - g, db = c.b - b;
+        const int distance = dr * dr + dg * dg + db * db;
+        if (distance < best_distance) {
+            best_distance = distance;
+            best = i;
+        }
+    }
+    return static_cast<uint8_t>(best);
+}
+
+int text_draw(const char* text, int x, int y, uint32_t colour, Surface* surface)
+{
+    if (!text_ready || !surface || !surface->format->palette) return 0;
+    SDL_Palette* palette = surface->format->palette;
+    if (palette != cached_palette || palette->version != cached_version || colour != cached_colour) {
+        cached_index = nearest_index(palette, colour);
+        cached_palette = palette;
+        cached_version = palette->version;
+        cached_colour = colour;
+    }
+    const SDL_Rect& clip = surface->clip_rect;
+    auto* pixels = static_cast<uint8_t*>(surface->pixels);
+    int pen = x;
+    for (const char* p = text; *p; ++p) {
+        int c = static_cast<unsigned char>(*p);
+        if (c < FIRST_GLYPH || c > LAST_GLYPH) c = '?';
+        const Glyph& g = glyphs[c - FIRST_GLYPH];
+        const int left = pen + g.offset_x;
+        for (int gy = 0; gy < g.height; ++gy) {
+            const int sy = y + gy;
+            if (sy < clip.y || sy >= clip.y + clip.h) continue;
+            const uint8_t* mask = glyph_masks.data() + g.mask + static_cast<size_t>(gy) * g.width;
+            uint8_t* row = pixels + static_cast<size_t>(sy) * surface->pitch;
+            for (int gx = 0; gx < g.width; ++gx) {
+                const int sx = left + gx;
+                if (mask[gx] && sx >= clip.x && sx < clip.x + clip.w) row[sx] = cached_index;
+            }
+        }
+        pen += g.advance;
+    }
+    return 1;
+}

@@ -1,0 +1,150 @@
+// kestrava-replay [--frames N] [--trace FILE] [--dump DIR] [--every K] SCRIPT
+//
+// Runs the game's own start-up headless (no window, no splash wait, no
+// sound), then one frame per script line, and prints the state trace.
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "game/rules.h"
+#include "graphics/bmp.h"
+#include "input/keyscript.h"
+#include "platform/headless.h"
+#include "shell/report.h"
+#include "shell/shell.h"
+#include "trace.h"
+
+static const char USAGE[] =
+    "usage: kestrava-replay [--frames N] [--trace FILE] [--dump DIR] [--every K] SCRIPT\n"
+    "Runs Kestrava headless on a key script and prints its state trace.\n"
+    "  --frames N    run exactly N frames (fewer if ESC comes first)\n"
+    "  --trace FILE  write the trace to FILE instead of standard output\n"
+    "  --dump DIR    write every K-th presented picture as DIR/frame-NNNNNN.bmp\n"
+    "  --every K     with --dump: every K-th frame (default 1)\n";
+
+static int usage_error(const char* what, const char* detail)
+{
+    std::fprintf(stderr, "kestrava-replay: %s%s%s\n", what, detail ? ": " : "", detail ? detail : "");
+    return 2;
+}
+
+static bool parse_count(const char* text, long min, long& out)
+{
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(text, &end, 10);
+    if (errno || end == text || *end != '\0' || v < min) return false;
+    out = v;
+    return true;
+}
+
+static bool read_file(const char* path, std::vector<char>& bytes)
+{
+    std::FILE* f = std::fopen(path, "rb");
+    if (!f) return false;
+    char chunk[65536];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
+    const bool ok = !std::ferror(f);
+    std::fclose(f);
+    return ok;
+}
+
+static bool dump_picture(const std::string& dir, long frame)
+{
+    const HeadlessPicture pic = headless_picture();
+    if (!pic.pixels) return true;
+    std::array<Rgb, 256> palette{};
+    for (int i = 0; i < 256; ++i) palette[i] = Rgb{pic.palette[i].r, pic.palette[i].g, pic.palette[i].b};
+    std::vector<uint8_t> rows(static_cast<size_t>(pic.width) * pic.height);
+    for (int y = 0; y < pic.height; ++y)
+        std::memcpy(&rows[static_cast<size_t>(y) * pic.width], pic.pixels + static_cast<size_t>(y) * pic.pitch,
+                    static_cast<size_t>(pic.width));
+    char name[64];
+    std::snprintf(name, sizeof name, "/frame-%06ld.bmp", frame);
+    return bmp_write_8bit((dir + name).c_str(), pic.width, pic.height, rows.data(), palette) == 1;
+}
+
+int main(int argc, char** argv)
+{
+    long frames_wanted = -1;
+    long every = 1;
+    const char* trace_path = nullptr;
+    const char* dump_dir = nullptr;
+    const char* script_path = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        const char* a = argv[i];
+        const bool has_value = i + 1 < argc;
+        if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) {
+            std::fputs(USAGE, stdout);
+            return 0;
+        } else if (std::strcmp(a, "--frames") == 0) {
+            if (!has_value || !parse_count(argv[++i], 0, frames_wanted))
+                return usage_error("--frames takes a whole number of 0 or more", nullptr);
+        } else if (std::strcmp(a, "--every") == 0) {
+            if (!has_value || !parse_count(argv[++i], 1, every))
+                return usage_error("--every takes a whole number of 1 or more", nullptr);
+        } else if (std::strcmp(a, "--trace") == 0) {
+            if (!has_value) return usage_error("--trace takes a file name", nullptr);
+            trace_path = argv[++i];
+        } else if (std::strcmp(a, "--dump") == 0) {
+            if (!has_value) return usage_error("--dump takes a folder", nullptr);
+            dump_dir = argv[++i];
+        } else if (a[0] == '-' && a[1] != '\0') {
+            return usage_error("unknown option", a);
+        } else if (script_path) {
+            return usage_error("only one script may be given", a);
+        } else {
+            script_path = a;
+        }
+    }
+    if (!script_path) return usage_error("no script given (see --help)", nullptr);
+
+    std::vector<char> text;
+    if (!read_file(script_path, text)) return usage_error(script_path, std::strerror(errno));
+    std::vector<uint8_t> script;
+    KeyScriptError bad;
+    if (!keyscript_parse(text.data(), text.size(), script, bad)) {
+        std::fprintf(stderr, "kestrava-replay: %s:%d: unknown key '%s'\n", script_path, bad.line, bad.word.c_str());
+        return 2;
+    }
+
+    std::FILE* out = stdout;
+    if (trace_path && !(out = std::fopen(trace_path, "wb"))) return usage_error(trace_path, std::strerror(errno));
+    static char out_buffer[1 << 20];
+    std::setvbuf(out, out_buffer, _IOFBF, sizeof out_buffer);
+
+    if (!startup_all()) {
+        std::fprintf(stderr, "kestrava-replay: %s\n", report_text()[0] ? report_text() : "start-up failed");
+        shutdown_all();
+        return 1;
+    }
+
+    const long frames = frames_wanted >= 0 ? frames_wanted : static_cast<long>(script.size());
+    const std::string dump = dump_dir ? dump_dir : "";
+    static char block[TRACE_BLOCK_MAX];
+    std::fwrite(block, 1, trace_block(0, block), out);
+    int status = 0;
+    if (dump_dir && !dump_picture(dump, 0)) status = 1;
+    uint8_t keys[256];
+    for (long f = 1; f <= frames && status == 0; ++f) {
+        const uint8_t mask = f <= static_cast<long>(script.size()) ? script[static_cast<size_t>(f - 1)] : 0;
+        keyscript_key_state(mask, keys);
+        headless_set_keys(keys);
+        run_frame();
+        std::fwrite(block, 1, trace_block(f, block), out);
+        if (dump_dir && f % every == 0 && !dump_picture(dump, f)) status = 1;
+        if (world.quit_requested) break;
+    }
+    if (status) std::fprintf(stderr, "kestrava-replay: %s: cannot write a picture\n", dump_dir);
+    if (std::fflush(out) != 0 || (trace_path && std::fclose(out) != 0)) {
+        std::fprintf(stderr, "kestrava-replay: cannot write the trace\n");
+        status = 1;
+    }
+    shutdown_all();
+    return status;
+}
