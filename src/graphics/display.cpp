@@ -103,6 +103,7 @@ int display_init()
 
 void display_flip()
 {
+    if (!display.primary_surface || !display.back_buffer) return;
     std::swap(display.primary_surface, display.back_buffer);
     // The clip belongs to whichever buffer is drawn into.
     SDL_Rect clip;
