@@ -1,0 +1,287 @@
+// The player's edge on SDL2, audio aside (sdl_audio.cpp): the window and the
+// picture in it, its events, the keyboard and the clock.
+//
+// The picture is 8-bit; each present turns it into 32-bit pixels through the
+// palette, straight into a streaming texture, and shows it integer-scaled and
+// letterboxed. Fullscreen on the desktop by default, Alt+Enter toggles a
+// window. No vsync: the game paces itself and a vsynced present would stretch
+// its frames to the display's refresh.
+//
+// Keys come from SDL's keyboard state, which SDL keeps for the focused window
+// only: while the game's window has no focus every key reads as released
+// (SDL lets go of all keys when focus leaves), so nothing sticks held.
+#include <SDL.h>
+
+#include <cstring>
+
+#include "platform/platform.h"
+#include "platform/sdl_edge.h"
+#include "shell/report.h"
+
+static SDL_Window* window;
+static SDL_Renderer* renderer;
+static SDL_Texture* texture;
+static int picture_width;
+static int picture_height;
+static bool fullscreen;
+static bool picture_shown;  // the texture holds a picture worth repainting
+static bool hide_return;
+static bool keyboard_opened;
+static uint32_t argb_table[256];
+
+SDL_Window* sdl_edge_window() { return window; }
+SDL_Renderer* sdl_edge_renderer() { return renderer; }
+bool sdl_edge_fullscreen() { return fullscreen; }
+
+// --- pure parts -------------------------------------------------------------
+
+SDL_Rect letterbox_rect(int out_w, int out_h, int picture_w, int picture_h)
+{
+    if (out_w <= 0 || out_h <= 0 || picture_w <= 0 || picture_h <= 0) return SDL_Rect{0, 0, 0, 0};
+    const int scale = SDL_min(out_w / picture_w, out_h / picture_h);
+    int w;
+    int h;
+    if (scale >= 1) {
+        w = picture_w * scale;
+        h = picture_h * scale;
+    } else if (static_cast<int64_t>(out_w) * picture_h <= static_cast<int64_t>(out_h) * picture_w) {
+        w = out_w;
+        h = static_cast<int>(static_cast<int64_t>(out_w) * picture_h / picture_w);
+    } else {
+        h = out_h;
+        w = static_cast<int>(static_cast<int64_t>(out_h) * picture_w / picture_h);
+    }
+    return SDL_Rect{(out_w - w) / 2, (out_h - h) / 2, w, h};
+}
+
+void palette_to_argb(const PresentColor* palette, uint32_t* argb)
+{
+    for (int i = 0; i < 256; ++i) {
+        const PresentColor& c = palette[i];
+        argb[i] = 0xFF000000u | static_cast<uint32_t>(c.r) << 16 | static_cast<uint32_t>(c.g) << 8 | c.b;
+    }
+}
+
+void indices_to_argb(const uint8_t* pixels, int pitch, int width, int height, const uint32_t* argb,
+                     uint8_t* target, int target_pitch)
+{
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* from = pixels + static_cast<ptrdiff_t>(y) * pitch;
+        auto* to = reinterpret_cast<uint32_t*>(target + static_cast<ptrdiff_t>(y) * target_pitch);
+        for (int x = 0; x < width; ++x) to[x] = argb[from[x]];
+    }
+}
+
+void key_state_from_sdl(const uint8_t* sdl_state, int count, bool* hide_return, uint8_t* key_state)
+{
+    std::memset(key_state, 0, 256);
+    const int n = SDL_min(count, SDL_NUM_SCANCODES);
+    for (int i = 0; i < n; ++i) {
+        if (sdl_state[i] && pc_scan_codes[static_cast<size_t>(i)]) {
+            key_state[pc_scan_codes[static_cast<size_t>(i)]] = PC_KEY_DOWN;
+        }
+    }
+    const bool alt_held = (n > SDL_SCANCODE_LALT && sdl_state[SDL_SCANCODE_LALT]) ||
+                          (n > SDL_SCANCODE_RALT && sdl_state[SDL_SCANCODE_RALT]);
+    if (!key_state[PC_SCAN_RETURN]) *hide_return = false;
+    if (alt_held || *hide_return) key_state[PC_SCAN_RETURN] = 0;
+}
+
+// --- window and picture -----------------------------------------------------
+
+// Input reaches the game through the keyboard state alone; queuing the mouse,
+// text and key events nobody takes would let a long play fill SDL's queue (one
+// event is taken a frame) until the quit event itself no longer fits.
+static int SDLCALL keep_event(void*, SDL_Event* event)
+{
+    const Uint32 type = event->type;
+    if (type == SDL_KEYDOWN) {
+        return event->key.keysym.scancode == SDL_SCANCODE_RETURN && (event->key.keysym.mod & KMOD_ALT) &&
+               !event->key.repeat;
+    }
+    if (type >= SDL_KEYUP && type < SDL_AUDIODEVICEADDED) return 0;  // keys, text, mouse, pads, touch, drops
+    if (type == SDL_SENSORUPDATE) return 0;
+    return 1;
+}
+
+static void destroy_window()
+{
+    if (texture) SDL_DestroyTexture(texture);
+    if (renderer) SDL_DestroyRenderer(renderer);
+    if (window) SDL_DestroyWindow(window);
+    texture = nullptr;
+    renderer = nullptr;
+    window = nullptr;
+    picture_shown = false;
+}
+
+static int fail_window()
+{
+    report_failure("display", SDL_GetError());
+    destroy_window();
+    SDL_SetEventFilter(nullptr, nullptr);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return 0;
+}
+
+int platform_window_open(const char* title, int width, int height)
+{
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        report_failure("display", SDL_GetError());
+        return 0;
+    }
+    SDL_SetEventFilter(keep_event, nullptr);
+    SDL_StopTextInput();
+    // Blocky pixels, as the picture was drawn.
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
+
+    window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
+                              SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_RESIZABLE);
+    if (!window) return fail_window();
+    renderer = SDL_CreateRenderer(window, -1, 0);
+    if (!renderer) return fail_window();
+    texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, width, height);
+    if (!texture) return fail_window();
+    SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_NONE);
+    picture_width = width;
+    picture_height = height;
+    fullscreen = true;
+    SDL_ShowCursor(SDL_DISABLE);
+
+    // Black until the first picture, not whatever the screen held.
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderClear(renderer);
+    SDL_RenderPresent(renderer);
+    return 1;
+}
+
+void platform_window_close()
+{
+    if (!window && !renderer && !texture) return;
+    destroy_window();
+    SDL_SetEventFilter(nullptr, nullptr);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+// Shows what the texture holds, fitted to the window's present size.
+static void show_texture()
+{
+    int out_w = 0;
+    int out_h = 0;
+    if (SDL_GetRendererOutputSize(renderer, &out_w, &out_h) != 0) return;
+    const SDL_Rect target = letterbox_rect(out_w, out_h, picture_width, picture_height);
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderClear(renderer);
+    SDL_RenderCopy(renderer, texture, nullptr, &target);
+    SDL_RenderPresent(renderer);
+}
+
+void platform_present(const uint8_t* pixels, int pitch, int width, int height, const PresentColor* palette)
+{
+    if (!texture) return;
+    palette_to_argb(palette, argb_table);
+    void* target = nullptr;
+    int target_pitch = 0;
+    if (SDL_LockTexture(texture, nullptr, &target, &target_pitch) != 0) return;
+    indices_to_argb(pixels, pitch, SDL_min(width, picture_width), SDL_min(height, picture_height), argb_table,
+                    static_cast<uint8_t*>(target), target_pitch);
+    SDL_UnlockTexture(texture);
+    picture_shown = true;
+    show_texture();
+}
+
+// --- events -----------------------------------------------------------------
+
+static void toggle_fullscreen()
+{
+    if (fullscreen) {
+        SDL_SetWindowFullscreen(window, 0);
+        // A window of its own gets a frame to move and resize it by.
+        SDL_SetWindowBordered(window, SDL_TRUE);
+        SDL_SetWindowSize(window, picture_width, picture_height);
+        SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+    } else {
+        SDL_SetWindowBordered(window, SDL_FALSE);
+        SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    }
+    fullscreen = !fullscreen;
+    // The RETURN of the chord is the window's, not the game's.
+    hide_return = true;
+    if (picture_shown) show_texture();
+}
+
+PlatformEvent platform_poll_event()
+{
+    SDL_Event event;
+    if (!SDL_PollEvent(&event)) return PLATFORM_EVENT_NONE;
+    switch (event.type) {
+    case SDL_QUIT:
+        return PLATFORM_EVENT_QUIT;
+    case SDL_KEYDOWN:  // only Alt+Enter gets past the filter
+        if (window) toggle_fullscreen();
+        break;
+    case SDL_WINDOWEVENT:
+        switch (event.window.event) {
+        case SDL_WINDOWEVENT_EXPOSED:
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+        case SDL_WINDOWEVENT_RESTORED:
+            if (window && picture_shown) show_texture();
+            break;
+        default:
+            break;
+        }
+        break;
+    case SDL_RENDER_TARGETS_RESET:
+    case SDL_RENDER_DEVICE_RESET:
+        // The texture may have lost its pixels; the next frame refills it.
+        break;
+    default:
+        break;
+    }
+    return PLATFORM_EVENT_OTHER;
+}
+
+void platform_post_quit()
+{
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    SDL_PushEvent(&quit);
+}
+
+// --- keyboard ---------------------------------------------------------------
+
+int platform_keyboard_open()
+{
+    if (SDL_InitSubSystem(SDL_INIT_EVENTS) != 0) {
+        report_failure("keyboard", SDL_GetError());
+        return 0;
+    }
+    keyboard_opened = true;
+    hide_return = false;
+    return 1;
+}
+
+void platform_keyboard_read(uint8_t* key_state)
+{
+    SDL_PumpEvents();
+    int count = 0;
+    const Uint8* sdl_state = SDL_GetKeyboardState(&count);
+    key_state_from_sdl(sdl_state, count, &hide_return, key_state);
+}
+
+void platform_keyboard_close()
+{
+    if (!keyboard_opened) return;
+    SDL_QuitSubSystem(SDL_INIT_EVENTS);
+    keyboard_opened = false;
+}
+
+// --- clock ------------------------------------------------------------------
+
+uint32_t platform_ticks() { return static_cast<uint32_t>(SDL_GetTicks64()); }
+
+// The frame wait spins on the tick count, as the game always has; the pause
+// only tells the processor so.
+void platform_spin() { SDL_CPUPauseInstruction(); }
+
+void platform_delay(uint32_t ms) { SDL_Delay(ms); }
