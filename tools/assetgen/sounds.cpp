@@ -15,6 +15,7 @@ using namespace synth;
 namespace {
 
 constexpr double kRate = EFFECT_SAMPLE_RATE;
+constexpr double kPeak = 0.93;
 
 size_t samples_for(double seconds) { return static_cast<size_t>(std::lround(seconds * kRate)); }
 double time_of(size_t i) { return static_cast<double>(i) / kRate; }
@@ -59,12 +60,14 @@ void brass_note(std::vector<double>& out, Rng& r, double start, double dur, doub
 }
 
 // Effects are finished alike: DC removed, faded at both ends so nothing
-// clicks, and levelled so that they sit together in the mix.
-std::vector<double> finish(std::vector<double> x, double fade_in_s, double fade_out_s, double rms_target)
+// clicks, and brought to the same peak just short of full scale (one step
+// of dither on top of it still fits); their densities are designed to give
+// matching loudness at that peak.
+std::vector<double> finish(std::vector<double> x, double fade_in_s, double fade_out_s)
 {
     remove_dc(x, kRate);
     apply_fades(x, samples_for(fade_in_s), samples_for(fade_out_s));
-    level(x, rms_target, 0.93, kRate);
+    normalise(x, kPeak);
     return x;
 }
 
@@ -105,7 +108,7 @@ std::vector<double> make_ahh(Rng& r)
         }
         out[i] = v * envelope(t, 0.035, 0.30, 0.22);
     }
-    return finish(out, 0.005, 0.03, 0.30);
+    return finish(out, 0.005, 0.03);
 }
 
 // Beam-up: a chord of detuned partials sweeping up three octaves, with a
@@ -141,27 +144,31 @@ std::vector<double> make_energize(Rng& r)
         const double u = time_of(i) / dur;
         if (rng_uniform(r) > (0.002 + 0.010 * u) * (u < 0.9 ? 1.0 : 0.0)) continue;
         const double f = 2200.0 + 2600.0 * rng_uniform(r);
-        const double a = 0.12 + 0.12 * rng_uniform(r);
+        const double a = 0.08 + 0.08 * rng_uniform(r);
         const size_t len = samples_for(0.06);
         for (size_t k = 0; k < len && i + k < n; ++k) {
             const double tk = time_of(k);
             out[i + k] += a * std::sin(kTwoPi * f * tk) * std::exp(-tk / 0.018) * std::min(1.0, tk / 0.002);
         }
     }
-    return finish(out, 0.01, 0.05, 0.30);
+    for (double& v : out) v = tanh_drive(v, 1.5);
+    return finish(out, 0.01, 0.05);
 }
 
 // Game over: four heavy brass notes falling down a minor arpeggio, the last
 // one sagging in pitch over a low drum.
 std::vector<double> make_gameover(Rng& r)
 {
-    const double dur = 1.85;
+    const double dur = 1.95;
     std::vector<double> out(samples_for(dur));
-    brass_note(out, r, 0.00, 0.24, 50, 0.55, 0.0, 0.0, 2400, 900);   // D3
-    brass_note(out, r, 0.28, 0.24, 46, 0.55, 0.0, 0.0, 2200, 850);   // Bb2
-    brass_note(out, r, 0.56, 0.24, 43, 0.58, 0.0, 0.0, 2000, 800);   // G2
-    brass_note(out, r, 0.84, 0.80, 38, 0.70, -1.2, 0.18, 1900, 600); // D2, sagging
-    brass_note(out, r, 0.84, 0.80, 50, 0.25, -1.2, 0.18, 1600, 700); // its octave
+    brass_note(out, r, 0.00, 0.24, 50, 0.75, 0.0, 0.0, 2600, 1100);  // D3
+    brass_note(out, r, 0.00, 0.24, 62, 0.25, 0.0, 0.0, 2600, 1100);
+    brass_note(out, r, 0.28, 0.24, 46, 0.75, 0.0, 0.0, 2400, 1000);  // Bb2
+    brass_note(out, r, 0.28, 0.24, 58, 0.25, 0.0, 0.0, 2400, 1000);
+    brass_note(out, r, 0.56, 0.24, 43, 0.78, 0.0, 0.0, 2200, 950);   // G2
+    brass_note(out, r, 0.56, 0.24, 55, 0.25, 0.0, 0.0, 2200, 950);
+    brass_note(out, r, 0.84, 0.95, 38, 0.75, -1.2, 0.18, 2000, 700); // D2, sagging
+    brass_note(out, r, 0.84, 0.95, 50, 0.40, -1.2, 0.18, 1800, 800); // its octave
     // the drum under the last note: a pitched-down sine thump with a noise skin
     const size_t first = samples_for(0.84);
     for (size_t i = 0; first + i < out.size(); ++i) {
@@ -169,11 +176,11 @@ std::vector<double> make_gameover(Rng& r)
         const double f = 42.0 + 60.0 * std::exp(-t / 0.08);
         const double ph = kTwoPi * (42.0 * t + 60.0 * 0.08 * (1.0 - std::exp(-t / 0.08)));
         (void)f;
-        out[first + i] += 0.55 * std::sin(ph) * std::exp(-t / 0.35) * std::min(1.0, t / 0.003) +
+        out[first + i] += 0.35 * std::sin(ph) * std::exp(-t / 0.35) * std::min(1.0, t / 0.003) +
                           0.12 * rng_gauss(r) * std::exp(-t / 0.03);
     }
     for (size_t i = 0; i < out.size(); ++i) out[i] = tanh_drive(out[i], 1.3);
-    return finish(out, 0.004, 0.15, 0.32);
+    return finish(out, 0.004, 0.15);
 }
 
 // A zap: a bright square-ish chirp diving from high to low, very short.
@@ -194,7 +201,7 @@ std::vector<double> make_projectile(Rng& r)
         const double g = std::min(1.0, t / 0.002) * std::exp(-t / 0.055);
         out[i] = g * tone + 0.4 * hiss;
     }
-    return finish(out, 0.002, 0.02, 0.34);
+    return finish(out, 0.002, 0.02);
 }
 
 // Thrusters: filtered noise and a low combustion buzz, throbbing a little.
@@ -227,40 +234,44 @@ std::vector<double> make_engines(Rng& r)
         out[i] = (rumble + hiss + buzz) * throb * (1.0 + 0.25 * flutter[i]);
     }
     for (double& v : out) v = tanh_drive(v, 1.6);
-    return finish(out, 0.012, 0.02, 0.26);
+    return finish(out, 0.012, 0.02);
 }
 
 // An explosion: a sharp crack, a noise blast whose brightness collapses, a
-// sub-bass thump and a long rolling rumble with crackles in it.
+// low thump and a long rolling rumble with crackles in it.
 std::vector<double> make_explosion(Rng& r)
 {
     const double dur = 1.5;
     const size_t n = samples_for(dur);
     std::vector<double> out(n);
-    Biquad body, rumble_lp;
-    biquad_lowpass(rumble_lp, kRate, 140.0, 0.8);
-    const std::vector<double> roll = smooth_noise(r, n, samples_for(0.07));
+    Biquad body, body2, rumble_lp, rumble_hp;
+    biquad_lowpass(rumble_lp, kRate, 260.0, 0.8);
+    biquad_highpass(rumble_hp, kRate, 70.0, 0.7);
+    const std::vector<double> roll = smooth_noise(r, n, samples_for(0.06));
     for (size_t i = 0; i < n; ++i) {
         const double t = time_of(i);
         const double w = rng_gauss(r);
-        const double crack = w * std::exp(-t / 0.010);
-        biquad_lowpass(body, kRate, 120.0 + 3200.0 * std::exp(-t / 0.18), 0.8);
-        const double blast = biquad_run(body, w) * std::exp(-t / 0.35) * std::min(1.0, t / 0.003);
-        const double ph = kTwoPi * (34.0 * t + 70.0 * 0.12 * (1.0 - std::exp(-t / 0.12)));
-        const double thump = std::sin(ph) * std::exp(-t / 0.28) * std::min(1.0, t / 0.004);
-        const double rumble = biquad_run(rumble_lp, w) * 3.0 * std::exp(-t / 0.6) * (0.7 + 0.3 * roll[i]);
-        out[i] = 0.7 * crack + 1.1 * blast + 0.8 * thump + 0.9 * rumble;
+        const double crack = w * std::exp(-t / 0.008);
+        const double cutoff = 220.0 + 3000.0 * std::exp(-t / 0.22);
+        biquad_lowpass(body, kRate, cutoff, 0.7);
+        biquad_lowpass(body2, kRate, cutoff, 0.7);
+        const double blast = biquad_run(body2, biquad_run(body, w)) * std::exp(-t / 0.42) * std::min(1.0, t / 0.004);
+        const double ph = kTwoPi * (55.0 * t + 80.0 * 0.09 * (1.0 - std::exp(-t / 0.09)));
+        const double thump = std::sin(ph) * std::exp(-t / 0.22) * std::min(1.0, t / 0.004);
+        const double rumble =
+            biquad_run(rumble_hp, biquad_run(rumble_lp, w)) * 2.2 * std::exp(-t / 0.55) * (0.6 + 0.4 * roll[i]);
+        out[i] = 0.4 * (0.9 * crack + 1.6 * blast + 0.45 * thump + 1.0 * rumble);
     }
     // crackles: scattered short bursts, thinning out
     for (size_t i = samples_for(0.05); i < n; ++i) {
         const double t = time_of(i);
         if (rng_uniform(r) > 0.004 * std::exp(-t / 0.5)) continue;
-        const double a = 0.5 * std::exp(-t / 0.5) * (0.5 + rng_uniform(r));
+        const double a = 0.35 * std::exp(-t / 0.5) * (0.5 + rng_uniform(r));
         const size_t len = samples_for(0.004);
         for (size_t k = 0; k < len && i + k < n; ++k) out[i + k] += a * rng_gauss(r) * (1.0 - double(k) / double(len));
     }
-    for (double& v : out) v = tanh_drive(v, 1.8);
-    return finish(out, 0.001, 0.2, 0.34);
+    for (double& v : out) v = tanh_drive(v, 1.1);
+    return finish(out, 0.001, 0.2);
 }
 
 // Level complete: a bright arpeggio climbing to a held major chord, with a
@@ -269,12 +280,12 @@ std::vector<double> make_levcomp(Rng& r)
 {
     const double dur = 1.9;
     std::vector<double> out(samples_for(dur));
-    brass_note(out, r, 0.00, 0.11, 67, 0.42, 0.0, 0.0, 3800, 2200);  // G4
-    brass_note(out, r, 0.12, 0.11, 72, 0.42, 0.0, 0.0, 3800, 2200);  // C5
-    brass_note(out, r, 0.24, 0.11, 76, 0.42, 0.0, 0.0, 3800, 2200);  // E5
-    brass_note(out, r, 0.36, 0.13, 79, 0.42, 0.0, 0.0, 3800, 2200);  // G5
-    const double chord[] = {60, 64, 67, 72, 84};
-    for (double note : chord) brass_note(out, r, 0.52, 1.1, note, note == 84 ? 0.18 : 0.3, 0.0, 0.12, 4200, 2000);
+    brass_note(out, r, 0.00, 0.11, 67, 0.7, 0.0, 0.0, 3800, 2200);  // G4
+    brass_note(out, r, 0.12, 0.11, 72, 0.7, 0.0, 0.0, 3800, 2200);  // C5
+    brass_note(out, r, 0.24, 0.11, 76, 0.7, 0.0, 0.0, 3800, 2200);  // E5
+    brass_note(out, r, 0.36, 0.13, 79, 0.7, 0.0, 0.0, 3800, 2200);  // G5
+    const double chord[] = {60, 64, 67, 72, 76, 84};
+    for (double note : chord) brass_note(out, r, 0.52, 1.15, note, note == 84 ? 0.16 : 0.24, 0.0, 0.12, 4200, 2000);
     // bell partials on the chord's arrival
     const size_t first = samples_for(0.52);
     for (size_t i = 0; first + i < out.size(); ++i) {
@@ -283,7 +294,7 @@ std::vector<double> make_levcomp(Rng& r)
         out[first + i] += 0.28 * std::exp(-t / 0.35) *
                           (std::sin(kTwoPi * f * t) + 0.4 * std::sin(kTwoPi * f * 2.76 * t) * std::exp(-t / 0.1));
     }
-    return finish(out, 0.003, 0.25, 0.30);
+    return finish(out, 0.003, 0.25);
 }
 
 struct Effect {

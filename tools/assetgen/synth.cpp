@@ -185,12 +185,11 @@ double loudest_rms(const std::vector<double>& x, size_t window)
     return std::sqrt(best);
 }
 
-void level(std::vector<double>& x, double rms_target, double peak_limit, double rate)
+void normalise(std::vector<double>& x, double peak)
 {
-    const double peak = peak_of(x);
-    const double rms = loudest_rms(x, static_cast<size_t>(rate * 0.1));
-    if (peak <= 0.0 || rms <= 0.0) return;
-    const double gain = std::min(rms_target / rms, peak_limit / peak);
+    const double p = peak_of(x);
+    if (p <= 0.0) return;
+    const double gain = peak / p;
     for (double& v : x) v *= gain;
 }
 

@@ -56,9 +56,8 @@ void remove_dc(std::vector<double>& x, double rate);
 double peak_of(const std::vector<double>& x);
 // The loudest RMS over any window of `window` samples (hop window/4).
 double loudest_rms(const std::vector<double>& x, size_t window);
-// Scales to the loudness target unless that would push the peak past
-// `peak_limit`, in which case the peak sets the gain.
-void level(std::vector<double>& x, double rms_target, double peak_limit, double rate);
+// Scales so that the largest magnitude is exactly `peak`.
+void normalise(std::vector<double>& x, double peak);
 // Soft saturation for density, normalised so tanh_drive(1, d) == 1.
 double tanh_drive(double x, double drive);
 
