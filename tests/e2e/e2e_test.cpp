@@ -2,7 +2,8 @@
 // person would: watch the splash and the intro, press RETURN, fly and fire,
 // quit with ESC; and a start with a data file missing.
 //
-// Needs Xvfb, openbox, xdotool, xprop and ImageMagick's import and convert.
+// Needs Xvfb, openbox, xdotool, xprop and xwininfo, and ImageMagick's import
+// and convert.
 // Screenshots are kept in the build folder for a person to look at.
 #include <gtest/gtest.h>
 
@@ -146,8 +147,12 @@ struct Screenshot {
         const size_t i = (static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)) * 3;
         return Color{rgb[i], rgb[i + 1], rgb[i + 2]};
     }
+    // Where the game's picture is and how large: fullscreen by default.
+    int box_x = BOX_X;
+    int box_y = BOX_Y;
+    int scale = SCALE;
     // The pixel of the game's picture at (gx, gy).
-    Color game(int gx, int gy) const { return at(BOX_X + gx * SCALE, BOX_Y + gy * SCALE); }
+    Color game(int gx, int gy) const { return at(box_x + gx * scale, box_y + gy * scale); }
 };
 
 // Reads a binary PPM as import writes it.
@@ -170,15 +175,27 @@ Screenshot read_ppm(const fs::path& path)
 }
 
 // The whole screen now, kept as <name>.png for a person to look at.
-Screenshot screenshot(const std::string& name)
+Screenshot screenshot(const std::string& name, bool keep = true)
 {
     const fs::path ppm = shots_dir / (name + ".ppm");
     const fs::path png = shots_dir / (name + ".png");
     run("import -window root -depth 8 ppm:" + ppm.string() + " 2>/dev/null");
     Screenshot shot = read_ppm(ppm);
-    run("convert " + ppm.string() + " " + png.string() + " 2>/dev/null");
+    if (keep) run("convert " + ppm.string() + " " + png.string() + " 2>/dev/null");
     fs::remove(ppm);
     return shot;
+}
+
+void write_png(const std::string& name, const Screenshot& shot)
+{
+    const fs::path ppm = shots_dir / (name + ".ppm");
+    {
+        std::ofstream out(ppm, std::ios::binary);
+        out << "P6\n" << shot.width << " " << shot.height << "\n255\n";
+        out.write(reinterpret_cast<const char*>(shot.rgb.data()), static_cast<std::streamsize>(shot.rgb.size()));
+    }
+    run("convert " + ppm.string() + " " + (shots_dir / (name + ".png")).string() + " 2>/dev/null");
+    fs::remove(ppm);
 }
 
 // An image of the data folder as it should look: its pixels through the
@@ -214,6 +231,72 @@ Expected expected_image(const fs::path& file, const fs::path& palette_file)
     return e;
 }
 
+// One cell of a sprite sheet of the data folder (1-pixel grid between cells).
+struct Sprite {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> pixels;  // index 0 is transparent
+};
+
+Sprite sprite_cell(const fs::path& sheet_file, int width, int height, int column, int row)
+{
+    Sprite sprite;
+    LoadedBitmap sheet{};
+    if (!bmp_read(sheet, sheet_file.c_str())) return sprite;
+    const int64_t stride = bmp_row_stride(sheet.info_header.biWidth, 8);
+    const int x0 = column * (width + 1) + 1;
+    const int y0 = row * (height + 1) + 1;
+    if (sheet.info_header.biBitCount == 8 && x0 + width <= sheet.info_header.biWidth &&
+        static_cast<size_t>((y0 + height) * stride) <= sheet.pixel_bytes) {
+        sprite.width = width;
+        sprite.height = height;
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) sprite.pixels.push_back(sheet.pixels[(y0 + y) * stride + x0 + x]);
+        }
+    }
+    bmp_release(sheet);
+    return sprite;
+}
+
+struct Place {
+    int x = -1;
+    int y = -1;
+    bool found() const { return x >= 0; }
+};
+
+// Where the picture shows the sprite through the game's palette: the first
+// place from the top left where at least 80% of its opaque pixels are seen
+// (a shot drawn over the ship's nose hides a few).
+Place find_sprite(const Screenshot& shot, const Sprite& sprite, const Expected& colours)
+{
+    int opaque = 0;
+    for (uint8_t i : sprite.pixels) opaque += i != 0;
+    const int allowed_misses = opaque / 5;
+    for (int y = 0; y + sprite.height <= 480; ++y) {
+        for (int x = 0; x + sprite.width <= 640; ++x) {
+            int misses = 0;
+            for (int sy = 0; sy < sprite.height && misses <= allowed_misses; ++sy) {
+                for (int sx = 0; sx < sprite.width && misses <= allowed_misses; ++sx) {
+                    const uint8_t i = sprite.pixels[static_cast<size_t>(sy * sprite.width + sx)];
+                    misses += i != 0 && !(shot.game(x + sx, y + sy) == colours.palette[i]);
+                }
+            }
+            if (opaque > 0 && misses <= allowed_misses) return Place{x, y};
+        }
+    }
+    return Place{};
+}
+
+// Pixels of the picture in the rectangle that are not the backdrop's.
+int changed_pixels(const Screenshot& shot, const Expected& backdrop, int x0, int y0, int x1, int y1)
+{
+    int n = 0;
+    for (int gy = y0; gy < y1; ++gy) {
+        for (int gx = x0; gx < x1; ++gx) n += !(shot.game(gx, gy) == backdrop.at(gx, gy));
+    }
+    return n;
+}
+
 // The share of a 64 x 48 grid of the picture that shows `image`.
 double match_share(const Screenshot& shot, const Expected& image)
 {
@@ -226,16 +309,6 @@ double match_share(const Screenshot& shot, const Expected& image)
         }
     }
     return static_cast<double>(same) / total;
-}
-
-// Pixels of the picture in the rectangle that are not the backdrop's.
-int changed_pixels(const Screenshot& shot, const Expected& backdrop, int x0, int y0, int x1, int y1)
-{
-    int n = 0;
-    for (int gy = y0; gy < y1; ++gy) {
-        for (int gx = x0; gx < x1; ++gx) n += !(shot.game(gx, gy) == backdrop.at(gx, gy));
-    }
-    return n;
 }
 
 bool bars_black(const Screenshot& shot)
@@ -274,7 +347,7 @@ protected:
     static void SetUpTestSuite()
     {
         fs::create_directories(shots_dir);
-        for (const char* tool : {"Xvfb", "openbox", "xdotool", "xprop", "import", "convert"}) {
+        for (const char* tool : {"Xvfb", "openbox", "xdotool", "xprop", "xwininfo", "import", "convert"}) {
             if (tool_missing(tool)) {
                 setup_error = std::string(tool) + " is not installed";
                 return;
@@ -349,6 +422,53 @@ protected:
     }
 };
 
+struct Geometry {
+    int x = -1, y = -1, width = 0, height = 0;
+};
+
+// Where the window's inside is on the screen.
+Geometry window_geometry(const std::string& window)
+{
+    Geometry g;
+    std::istringstream in(run("xwininfo -id " + window + " 2>/dev/null"));
+    std::string line;
+    auto value = [&](const char* label, int& into) {
+        const size_t at = line.find(label);
+        if (at != std::string::npos) into = std::atoi(line.c_str() + at + std::strlen(label));
+    };
+    while (std::getline(in, line)) {
+        value("Absolute upper-left X:", g.x);
+        value("Absolute upper-left Y:", g.y);
+        value("Width:", g.width);
+        value("Height:", g.height);
+    }
+    return g;
+}
+
+Geometry wait_for_size(const std::string& window, int width, int height)
+{
+    const auto end = Clock::now() + 5s;
+    Geometry g;
+    do {
+        g = window_geometry(window);
+        if (g.width == width && g.height == height) break;
+        std::this_thread::sleep_for(50ms);
+    } while (Clock::now() < end);
+    return g;
+}
+
+int status_line_green(const Screenshot& shot)
+{
+    int green = 0;
+    for (int gy = 5; gy < 22; ++gy) {
+        for (int gx = 50; gx < 250; ++gx) {
+            const Color c = shot.game(gx, gy);
+            green += c.g > 150 && c.r < 100 && c.b < 100;
+        }
+    }
+    return green;
+}
+
 // Polls screenshots until `seen` holds or `limit` has passed.
 template <typename Seen>
 Screenshot wait_for_screen(const std::string& name, std::chrono::milliseconds limit, Seen seen)
@@ -356,10 +476,11 @@ Screenshot wait_for_screen(const std::string& name, std::chrono::milliseconds li
     const auto end = Clock::now() + limit;
     Screenshot shot;
     do {
-        shot = screenshot(name);
-        if (shot.width == SCREEN_W && seen(shot)) return shot;
-        std::this_thread::sleep_for(100ms);
+        shot = screenshot(name, false);
+        if (shot.width == SCREEN_W && seen(shot)) break;
+        std::this_thread::sleep_for(50ms);
     } while (Clock::now() < end);
+    write_png(name, shot);
     return shot;
 }
 
@@ -395,31 +516,46 @@ TEST_F(Desktop, PlayedAsAPersonWould)
                 static_cast<long long>(since_launch.count()));
     EXPECT_GE(since_launch.count(), 4000) << "the splash shows for four seconds";
 
+    // The intro text rises from the bottom, a line a frame.
+    const int text_before = changed_pixels(shot, backdrop, 0, 300, 640, 480);
+    std::this_thread::sleep_for(1500ms);
+    shot = screenshot("2-intro-rising");
+    EXPECT_GT(changed_pixels(shot, backdrop, 0, 300, 640, 480), text_before + 2000) << "see 2-intro-rising.png";
+
     // RETURN starts play: the ship at its place on the right, the air left in
     // green at the top.
+    const fs::path ship_sheet = data_dir / "PlayerShip.bmp";
+    const Sprite ship = sprite_cell(ship_sheet, 22, 18, 0, 0);
+    const Sprite ship_thrusting = sprite_cell(ship_sheet, 22, 18, 0, 1);
+    const Sprite shot_sprite = sprite_cell(data_dir / "Projectile.bmp", 8, 8, 0, 0);
+    ASSERT_GT(ship.width, 0) << ship_sheet;
+    ASSERT_GT(shot_sprite.width, 0);
     key(window, "keydown", "Return");
     std::this_thread::sleep_for(150ms);
     key(window, "keyup", "Return");
     shot = screenshot("3-play");
-    EXPECT_GT(changed_pixels(shot, backdrop, 590, 230, 640, 290), 60) << "no ship near (600, 240); see 3-play.png";
+    const Place start = find_sprite(shot, ship, splash);
+    EXPECT_TRUE(start.found()) << "no ship; see 3-play.png";
+    EXPECT_GT(start.x, 560) << "the ship starts at (600, 240)";
+    EXPECT_NEAR(start.y, 240, 30) << "the ship starts at (600, 240)";
 
-    // Hold UP and fire.
+    // Hold UP and fire: the ship flies with its flame, its shots ahead of it.
     key(window, "keydown", "Up space");
     std::this_thread::sleep_for(700ms);
     shot = screenshot("4-flying");
     const long rss_kb = resident_kb(game.pid);
     key(window, "keyup", "Up space");
-    int green = 0;
-    for (int gy = 5; gy < 22; ++gy) {
-        for (int gx = 50; gx < 250; ++gx) {
-            const Color c = shot.game(gx, gy);
-            green += c.g > 150 && c.r < 100 && c.b < 100;
-        }
+    const Place flying = find_sprite(shot, ship_thrusting, splash);
+    const Place coasting = find_sprite(shot, ship, splash);
+    EXPECT_TRUE(flying.found() || coasting.found()) << "no ship; see 4-flying.png";
+    const Place now = flying.found() ? flying : coasting;
+    EXPECT_FALSE(now.x == start.x && now.y == start.y) << "the ship did not move; see 4-flying.png";
+    bool shot_seen = false;
+    for (int frame = 0; frame < 3 && !shot_seen; ++frame) {
+        shot_seen = find_sprite(shot, sprite_cell(data_dir / "Projectile.bmp", 8, 8, frame, 0), splash).found();
     }
-    EXPECT_GT(green, 100) << "no green status line; see 4-flying.png";
-    // Asteroids and the astronaut start on the left: what differs from the
-    // backdrop on the right is the ship and its shots.
-    EXPECT_GT(changed_pixels(shot, backdrop, 400, 30, 640, 480), 60) << "see 4-flying.png";
+    EXPECT_TRUE(shot_seen) << "no shot; see 4-flying.png";
+    EXPECT_GT(status_line_green(shot), 100) << "no green status line; see 4-flying.png";
     EXPECT_TRUE(bars_black(shot)) << "see 4-flying.png";
     std::printf("resident memory in play: %ld kB\n", rss_kb);
 
@@ -432,6 +568,56 @@ TEST_F(Desktop, PlayedAsAPersonWould)
     EXPECT_EQ(status, 0) << "stderr: " << read_file(shots_dir / "play.err");
     EXPECT_LT(took.count(), 1000);
     std::printf("ESC to exit: %lld ms\n", static_cast<long long>(took.count()));
+    stop(game);
+}
+
+// Alt+Enter gives a 640 x 480 window and back, and leaves the game where it
+// was; the window manager's close ends the game as ESC does.
+TEST_F(Desktop, WindowToggleAndTheWindowManagersClose)
+{
+    const Expected backdrop = expected_image(data_dir / "backdrop.bmp", data_dir / "splash.bmp");
+    ASSERT_FALSE(backdrop.pixels.empty());
+    Child game = start_game(data_dir, "toggle");
+    const std::string window = find_window();
+    ASSERT_FALSE(window.empty()) << "no window; stderr: " << read_file(shots_dir / "toggle.err");
+    Screenshot shot =
+        wait_for_screen("5-intro", 15000ms, [&](const Screenshot& s) { return match_share(s, backdrop) > 0.5; });
+    ASSERT_GT(match_share(shot, backdrop), 0.5) << "no intro; see 5-intro.png";
+
+    // The chord held a moment, as fingers do.
+    key(window, "keydown", "alt+Return");
+    std::this_thread::sleep_for(150ms);
+    key(window, "keyup", "alt+Return");
+    const Geometry windowed = wait_for_size(window, 640, 480);
+    ASSERT_EQ(windowed.width, 640);
+    ASSERT_EQ(windowed.height, 480);
+    std::this_thread::sleep_for(300ms);
+    shot = screenshot("6-windowed");
+    shot.box_x = windowed.x;
+    shot.box_y = windowed.y;
+    shot.scale = 1;
+    EXPECT_GT(match_share(shot, backdrop), 0.5) << "see 6-windowed.png";
+    EXPECT_EQ(status_line_green(shot), 0) << "the chord's RETURN ended the intro; see 6-windowed.png";
+
+    key(window, "keydown", "alt+Return");
+    std::this_thread::sleep_for(150ms);
+    key(window, "keyup", "alt+Return");
+    const Geometry full = wait_for_size(window, SCREEN_W, SCREEN_H);
+    EXPECT_EQ(full.width, SCREEN_W);
+    EXPECT_EQ(full.height, SCREEN_H);
+    std::this_thread::sleep_for(300ms);
+    shot = screenshot("7-fullscreen-again");
+    EXPECT_GT(match_share(shot, backdrop), 0.5) << "see 7-fullscreen-again.png";
+    EXPECT_TRUE(bars_black(shot)) << "see 7-fullscreen-again.png";
+    EXPECT_EQ(status_line_green(shot), 0) << "see 7-fullscreen-again.png";
+
+    // openbox closes its windows on Alt+F4 with the close request.
+    run("xdotool windowfocus --sync " + window + " key alt+F4");
+    const auto asked = Clock::now();
+    const int status = wait_exit(game, 3000ms);
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - asked);
+    EXPECT_EQ(status, 0) << "stderr: " << read_file(shots_dir / "toggle.err");
+    EXPECT_LT(took.count(), 1000);
     stop(game);
 }
 
