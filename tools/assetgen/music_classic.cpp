@@ -30,8 +30,8 @@ constexpr int kVoices[kBars][5] = {
 // middle to the diminished chord over the pedal (bar 28), and a settling
 // close.
 constexpr int kDynamics[kBars] = {
-    56, 57, 58, 58, 60, 62, 63, 62, 62, 64, 66, 64, 65, 66, 66, 64, 63, 66,
-    62, 64, 66, 69, 72, 70, 72, 75, 79, 84, 80, 76, 72, 68, 64, 60, 64,
+    66, 67, 68, 68, 69, 70, 71, 70, 70, 71, 73, 71, 72, 73, 73, 71, 70, 73,
+    69, 71, 73, 76, 78, 76, 78, 80, 83, 87, 84, 80, 77, 73, 70, 67, 70,
 };
 
 constexpr int kPiano = 0, kStrings = 1, kBass = 2, kOboe = 3, kHorn = 4, kTimpani = 5;
@@ -41,6 +41,7 @@ constexpr int kPiano = 0, kStrings = 1, kBass = 2, kOboe = 3, kHorn = 4, kTimpan
 Piece compose_classic()
 {
     Piece p = new_piece("Prelude in C", 66, 0xC1A551C);
+    p.loudness = 1.55;
     smf::Track& cond = conductor(p);
     smf::key_signature(cond, 0, 0, false);
     // a breath before the return to C (bar 19), and the broadening close
@@ -52,11 +53,11 @@ Piece compose_classic()
     smf::tempo(cond, bars(33.5), 52);
     smf::tempo(cond, bars(34), 46);
 
-    smf::Track& piano = add_part(p, "Piano", kPiano, 0, 104, 58, 48);
-    smf::Track& strings = add_part(p, "Strings", kStrings, 48, 78, 76, 70, 20);
-    smf::Track& bass = add_part(p, "Contrabass", kBass, 43, 84, 50, 60);
-    smf::Track& oboe = add_part(p, "Oboe", kOboe, 68, 80, 84, 62);
-    smf::Track& horn = add_part(p, "Horn", kHorn, 60, 70, 40, 66);
+    smf::Track& piano = add_part(p, "Piano", kPiano, 0, 124, 58, 48);
+    smf::Track& strings = add_part(p, "Strings", kStrings, 48, 96, 76, 70, 20);
+    smf::Track& bass = add_part(p, "Contrabass", kBass, 43, 100, 50, 60);
+    smf::Track& oboe = add_part(p, "Oboe", kOboe, 68, 100, 84, 62);
+    smf::Track& horn = add_part(p, "Horn", kHorn, 60, 90, 40, 66);
     smf::Track& timp = add_part(p, "Timpani", kTimpani, 47, 80, 64, 60);
 
     // The keyboard figure: the bass note held through each half bar, the

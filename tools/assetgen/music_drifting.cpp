@@ -43,6 +43,7 @@ void celesta(Piece& p, smf::Track& main, smf::Track& echo, const std::vector<Tim
 Piece compose_drifting()
 {
     Piece p = new_piece("Drift", 66, 0xD21F7);
+    p.loudness = 1.45;
     smf::key_signature(conductor(p), 0, 2, false);
     smf::Track& pad = add_part(p, "Warm pad", kPad, 89, 90, 54, 90, 60);
     smf::Track& halo = add_part(p, "Halo", kHalo, 94, 70, 76, 100, 60);
@@ -60,7 +61,7 @@ Piece compose_drifting()
         pads(p, pad, kPad, ch, 4, 50, 70);
         ramp(pad, kPad, 11, bars(kIntro), bars(kIntro + 2), 20, 110);
         play(p, air, kAir, bars(kIntro), bars(4), 62, 60);
-        play(p, air, kAir, bars(kIntro + 2), bars(2), 69, 50);
+        play(p, air, kAir, bars(kIntro + 2), bars(2), 66, 50);
         play(p, kit, kDrums, bars(kIntro + 3) + 3 * kQuarter, kQuarter, kTriangle, 40);
     }
 

@@ -21,7 +21,7 @@ constexpr int kEndBar = 77;  // the final chord
 const char* const kIntroChords = "Em | Em | C | D | Em | Em | C | D";
 const char* const kVerseChords = "Em | C | D | Bm | Em | C | D | B7";
 const char* const kChorusA = "C | D | Em | Em | C | D | B7 | B7";
-const char* const kChorusB = "C | D | Em | Em | C | D | B7 | Em";
+const char* const kChorusB = "C | D | Em | Am | C | D | B7 | Em";
 const char* const kBridgeChords = "Am | Em | Am | B7 | Am | Em | C | B7";
 const char* const kOutroChords = "Em | C | D | B7";
 
@@ -34,15 +34,15 @@ const char* const kVerseTuneAnswer =
     "E5:2 r:1 E5:1 D5:2 E5:2 G5:4 F#5:2 E5:2 | E5:2 r:1 E5:1 D5:2 E5:2 C5:6 r:2 | "
     "D5:2 r:1 D5:1 C5:2 D5:2 F#5:4 A5:2 F#5:2 | D5:4 B4:10 r:2 | "
     "E5:2 r:1 E5:1 D5:2 E5:2 G5:4 A5:2 B5:2 | C6:4 B5:2 A5:2 G5:4 E5:4 | "
-    "F#5:4 G5:2 A5:2 B5:4 A5:2 F#5:2 | G5:4 F#5:4 D#5:4 B4:4 |";
+    "F#5:4 G5:2 A5:2 B5:4 A5:2 F#5:2 | A5:4 F#5:4 D#5:4 B4:4 |";
 const char* const kChorusTuneA =
     "G5:6 A5:2 G5:4 E5:4 | F#5:6 G5:2 F#5:4 D5:4 | E5:4 G5:4 B5:8_ | B5:4 A5:4 G5:4 F#5:4 | "
     "G5:6 A5:2 G5:4 C6:4 | B5:6 A5:2 F#5:4 D5:4 | D#5:4 F#5:4 A5:4 B5:4_ | B5:12 r:4 |";
 const char* const kChorusTuneB =
     "G5:6 A5:2 G5:4 E5:4 | F#5:6 G5:2 F#5:4 D5:4 | E5:4 G5:4 B5:4 D6:4 | C6:4 B5:4 A5:4 G5:4 | "
-    "E5:6 F#5:2 G5:4 C6:4 | B5:6 A5:2 F#5:4 A5:4 | G5:4 F#5:4 D#5:4 F#5:4 | E5:16 |";
+    "E5:6 F#5:2 G5:4 C6:4 | B5:6 A5:2 F#5:4 A5:4 | A5:4 F#5:4 D#5:4 F#5:4 | E5:16 |";
 const char* const kBridgeCall =
-    "B5:4 A5:4 G5:4 E5:4 | G5:8 B5:8 | C6:6 B5:2 A5:4 G5:4 | F#5:8 D#5:8 |";
+    "C6:4 A5:4 G5:4 E5:4 | G5:8 B5:8 | C6:6 B5:2 A5:4 G5:4 | F#5:8 D#5:8 |";
 
 std::vector<int> power_chord(const Chord& c) { return {bass_note(c, 40), bass_note(c, 40) + 7, bass_note(c, 40) + 12}; }
 
@@ -61,6 +61,7 @@ void fill(Piece& p, smf::Track& kit, int bar, int velocity)
 Piece compose_driving()
 {
     Piece p = new_piece("Escape Velocity", 144, 0xD21E0);
+    p.loudness = 0.92;
     smf::key_signature(conductor(p), 0, 1, true);
     smf::Track& lead = add_part(p, "Lead", kLead, 81, 88, 70, 50, 30);
     smf::Track& guitar = add_part(p, "Guitar", kGuitar, 29, 78, 40, 30);
@@ -76,10 +77,10 @@ Piece compose_driving()
     {
         const auto ch = progression(bars(kIntro), kIntroChords);
         arpeggio(p, arp, kArp, ch, {0, 1, 2, 3, 2, 1, 0, 2}, kSixteenth, 3, 64, 62, 0.7);
-        ramp(arp, kArp, 11, bars(kIntro), bars(kIntro + 4), 70, 120);
+        ramp(arp, kArp, 11, bars(kIntro), bars(kIntro + 4), 100, 124);
         const auto late = progression(bars(kIntro + 2), "C | D | Em | Em | C | D");
         line(p, bass, kBass, late, "r-r-r-r-r-r-r-o-", 28, 84);
-        drums(p, kit, bars(kIntro), bars(4), "x.x.x.x.x.x.x.x.", kHat, 62);
+        drums(p, kit, bars(kIntro), bars(4), "x.x.x.x.x.x.x.x.", kHat, 72);
         drums(p, kit, bars(kIntro + 2), bars(2), "x.......x.......", kKick, 84);
         drums(p, kit, bars(kIntro + 4), bars(4), "X.....x.x.....x.", kKick, 92);
         drums(p, kit, bars(kIntro + 4), bars(3.5), "....x.......x...", kSnare, 90);

@@ -36,7 +36,7 @@ int pitch_class(const std::string& s, size_t& pos)
 
 Piece new_piece(const std::string& title, double bpm, uint64_t seed)
 {
-    Piece p{smf::Song{}, synth::rng_seeded(seed), 0};
+    Piece p{smf::Song{}, synth::rng_seeded(seed), 0, 1.0};
     p.song.tracks.reserve(kMaxTracks);
     p.song.tracks.push_back(smf::Track{});
     smf::Track& c = p.song.tracks[0];
@@ -67,7 +67,8 @@ smf::Track& add_part(Piece& p, const std::string& name, int channel, int program
 void play(Piece& p, smf::Track& t, int channel, uint32_t at, uint32_t len, int key, int velocity)
 {
     const int wobble = static_cast<int>(synth::rng_next(p.rng) % 7) - 3;
-    smf::note(t, at, len, channel, key, std::clamp(velocity + wobble, 1, 127));
+    const int scaled = static_cast<int>(velocity * p.loudness + 0.5);
+    smf::note(t, at, len, channel, key, std::clamp(scaled + wobble, 1, 127));
     p.end = std::max(p.end, at + len);
 }
 

@@ -27,6 +27,9 @@ struct Piece {
     smf::Song song;
     synth::Rng rng;
     uint32_t end = 0;  // the tick the tracks end at
+    // Scales every velocity: the scores are written in one dynamic range,
+    // and this brings each piece to the same loudness as the others.
+    double loudness = 1.0;
 };
 Piece new_piece(const std::string& title, double bpm, uint64_t seed);
 smf::Track& conductor(Piece& p);

@@ -62,6 +62,7 @@ void timpani_roll(Piece& p, smf::Track& t, uint32_t at, uint32_t len, int key, i
 Piece compose_tense()
 {
     Piece p = new_piece("Gravity Well", 100, 0x7E45E);
+    p.loudness = 1.3;
     smf::key_signature(conductor(p), 0, -1, true);
     smf::Track& piano = add_part(p, "Piano ostinato", kPiano, 0, 92, 52, 40);
     smf::Track& strings = add_part(p, "Tremolo strings", kStrings, 44, 80, 80, 70);
@@ -78,8 +79,8 @@ Piece compose_tense()
     // creeping in, timpani at the end.
     {
         const auto ch = progression(bars(kIntro), "Dm | Dm | Dm | Dm | Dm | Dm | Dm | A");
-        piano_ostinato(p, piano, ch, 38, 62);
-        ramp(piano, kPiano, 11, bars(kIntro), bars(kIntro + 4), 70, 115);
+        piano_ostinato(p, piano, ch, 38, 70);
+        ramp(piano, kPiano, 11, bars(kIntro), bars(kIntro + 4), 96, 120);
         drums(p, kit, bars(kIntro + 2), bars(6), "x..o............", kDeepKick, 80);
         pads(p, strings, kStrings, progression(bars(kIntro + 4), "Dm | Dm | Dm | A"), 3, 50, 70);
         ramp(strings, kStrings, 11, bars(kIntro + 4), bars(kIntro + 8), 40, 110);
@@ -132,10 +133,10 @@ Piece compose_tense()
     // long crescendo of roll and cymbal into the climax.
     {
         const auto ch = progression(bars(kBreak), kChordsBreak);
-        piano_ostinato(p, piano, ch, 50, 56);
-        smf::control(piano, bars(kBreak), kPiano, 11, 96);
-        play(p, high, kHigh, bars(kBreak), bars(6), 81, 58);
-        play(p, high, kHigh, bars(kBreak), bars(6), 74, 50);
+        piano_ostinato(p, piano, ch, 50, 64);
+        smf::control(piano, bars(kBreak), kPiano, 11, 110);
+        play(p, high, kHigh, bars(kBreak), bars(6), 81, 72);
+        play(p, high, kHigh, bars(kBreak), bars(6), 74, 64);
         smf::control(strings, bars(kBreak), kStrings, 11, 70);
         pads(p, strings, kStrings, progression(bars(kBreak + 4), "Gm | Gm | A | A"), 3, 50, 64);
         ramp(strings, kStrings, 11, bars(kBreak + 4), bars(kBreak + 8), 60, 127);
@@ -143,7 +144,7 @@ Piece compose_tense()
         for (int k = 0; k < 32; ++k)  // suspended cymbal swell
             play(p, kit, kDrums, bars(kBreak + 6) + k * kSixteenth, kSixteenth, kRide, 30 + k * 2);
         timpani_roll(p, timp, bars(kBreak + 6), bars(2), 33, 36, 112);
-        ramp(piano, kPiano, 11, bars(kBreak + 6), bars(kBreak + 8), 96, 124);
+        ramp(piano, kPiano, 11, bars(kBreak + 6), bars(kBreak + 8), 110, 127);
     }
 
     // Climax: the horn's tune again in brass and choir, everything in.
