@@ -4,38 +4,44 @@
 #include <cstdio>
 #include <cstring>
 
-static void put16(std::vector<uint8_t>& out, uint16_t v)
+static uint8_t* put16(uint8_t* p, uint16_t v)
 {
-    out.push_back(static_cast<uint8_t>(v));
-    out.push_back(static_cast<uint8_t>(v >> 8));
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+    return p + 2;
 }
-static void put32(std::vector<uint8_t>& out, uint32_t v)
+static uint8_t* put32(uint8_t* p, uint32_t v)
 {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+    return p + 4;
 }
-static void put_tag(std::vector<uint8_t>& out, const char* tag) { out.insert(out.end(), tag, tag + 4); }
+static uint8_t* put_tag(uint8_t* p, const char* tag)
+{
+    std::memcpy(p, tag, 4);
+    return p + 4;
+}
 
 std::vector<uint8_t> wav_encode_pcm8(const uint8_t* samples, size_t count, uint32_t sample_rate)
 {
-    std::vector<uint8_t> out;
+    constexpr size_t HEADER = 44;
     const size_t padded = count + (count & 1);  // chunks are word aligned
-    out.reserve(44 + padded);
-    put_tag(out, "RIFF");
-    put32(out, static_cast<uint32_t>(4 + 8 + 16 + 8 + padded));
-    put_tag(out, "WAVE");
-    put_tag(out, "fmt ");
-    put32(out, 16);
+    std::vector<uint8_t> out(HEADER + padded, 0x80);
     const WAVEFORMATEX fmt{WAVE_FORMAT_PCM, 1, sample_rate, sample_rate, 1, 8, 0};
-    put16(out, fmt.wFormatTag);
-    put16(out, fmt.nChannels);
-    put32(out, fmt.nSamplesPerSec);
-    put32(out, fmt.nAvgBytesPerSec);
-    put16(out, fmt.nBlockAlign);
-    put16(out, fmt.wBitsPerSample);
-    put_tag(out, "data");
-    put32(out, static_cast<uint32_t>(count));
-    out.insert(out.end(), samples, samples + count);
-    if (count & 1) out.push_back(0x80);
+    uint8_t* p = out.data();
+    p = put_tag(p, "RIFF");
+    p = put32(p, static_cast<uint32_t>(4 + 8 + 16 + 8 + padded));
+    p = put_tag(p, "WAVE");
+    p = put_tag(p, "fmt ");
+    p = put32(p, 16);
+    p = put16(p, fmt.wFormatTag);
+    p = put16(p, fmt.nChannels);
+    p = put32(p, fmt.nSamplesPerSec);
+    p = put32(p, fmt.nAvgBytesPerSec);
+    p = put16(p, fmt.nBlockAlign);
+    p = put16(p, fmt.wBitsPerSample);
+    p = put_tag(p, "data");
+    p = put32(p, static_cast<uint32_t>(count));
+    if (count) std::memcpy(p, samples, count);
     return out;
 }
 
