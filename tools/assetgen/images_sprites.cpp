@@ -125,12 +125,40 @@ struct Crater {
     Vec3 dir;
     float radius, depth;
 };
+// The rock's surface is worked out once per direction on a grid of
+// latitudes and longitudes; the marcher then only looks it up.
+constexpr int ROCK_LON = 192, ROCK_LAT = 96;
+
 struct Rock {
     std::vector<Bump> bumps;
     std::vector<Crater> craters;
     Vec3 stretch;
     uint32_t seed;
+    std::vector<float> radius, floor;  // ROCK_LAT + 1 rows of ROCK_LON
 };
+
+// Radius of the rock along the unit direction u (in units of its size), and
+// how deep in a crater that point lies (0 outside, 1 at the centre).
+float rock_surface(const Rock& rock, Vec3 u, float& crater_floor)
+{
+    float r = 1.0f;
+    for (const Bump& b : rock.bumps) {
+        Vec3 d = u - b.dir;
+        r += b.amp * std::exp(-dot(d, d) / (b.width * b.width));
+    }
+    crater_floor = 0.0f;
+    for (const Crater& c : rock.craters) {
+        Vec3 d = u - c.dir;
+        float t = length(d) / c.radius;
+        if (t < 1.0f) {
+            r -= c.depth * (1.0f - t * t);
+            crater_floor = std::max(crater_floor, 1.0f - t);
+        }
+        r += c.depth * 0.55f * std::exp(-(t - 1.0f) * (t - 1.0f) / 0.06f);
+    }
+    r += (fbm3(u.x * 2.6f, u.y * 2.6f, u.z * 2.6f, 4, rock.seed) - 0.5f) * 0.22f;
+    return r;
+}
 
 Rock make_rock(uint32_t seed)
 {
@@ -142,53 +170,59 @@ Rock make_rock(uint32_t seed)
     for (int i = 0; i < 6; ++i)
         rock.craters.push_back({random_direction(rng), rng_range(rng, 0.25f, 0.5f), rng_range(rng, 0.08f, 0.14f)});
     rock.stretch = {rng_range(rng, 1.18f, 1.3f), rng_range(rng, 0.82f, 0.9f), rng_range(rng, 0.9f, 1.0f)};
+    for (int j = 0; j <= ROCK_LAT; ++j)
+        for (int i = 0; i < ROCK_LON; ++i) {
+            float theta = PI * float(j) / ROCK_LAT, phi = 2.0f * PI * float(i) / ROCK_LON;
+            Vec3 u{std::sin(theta) * std::cos(phi), std::cos(theta), std::sin(theta) * std::sin(phi)};
+            float fl = 0;
+            rock.radius.push_back(rock_surface(rock, u, fl));
+            rock.floor.push_back(fl);
+        }
     return rock;
 }
 
-// Radius of the rock along the unit direction u (in units of its size).
-float rock_radius(const Rock& rock, Vec3 u, float* crater_floor)
+// The tables, read between their grid points.
+float rock_lookup(const std::vector<float>& table, Vec3 u)
 {
-    float r = 1.0f;
-    for (const Bump& b : rock.bumps) {
-        Vec3 d = u - b.dir;
-        r += b.amp * std::exp(-dot(d, d) / (b.width * b.width));
-    }
-    float floor_shade = 0.0f;
-    for (const Crater& c : rock.craters) {
-        Vec3 d = u - c.dir;
-        float t = length(d) / c.radius;
-        if (t < 1.0f) {
-            r -= c.depth * (1.0f - t * t);
-            floor_shade = std::max(floor_shade, 1.0f - t);
-        }
-        r += c.depth * 0.55f * std::exp(-(t - 1.0f) * (t - 1.0f) / 0.06f);
-    }
-    r += (fbm3(u.x * 2.6f, u.y * 2.6f, u.z * 2.6f, 4, rock.seed) - 0.5f) * 0.22f;
-    if (crater_floor) *crater_floor = floor_shade;
-    return r;
+    float theta = std::acos(clampf(u.y, -1.0f, 1.0f)), phi = std::atan2(u.z, u.x);
+    if (phi < 0) phi += 2.0f * PI;
+    float fj = theta / PI * ROCK_LAT, fi = phi / (2.0f * PI) * ROCK_LON;
+    int j = std::min(int(fj), ROCK_LAT - 1), i = int(fi) % ROCK_LON;
+    float tj = fj - float(j), ti = fi - std::floor(fi);
+    int i2 = (i + 1) % ROCK_LON;
+    auto v = [&](int jj, int ii) { return table[size_t(jj) * ROCK_LON + size_t(ii)]; };
+    float top = v(j, i) + (v(j, i2) - v(j, i)) * ti;
+    float bottom = v(j + 1, i) + (v(j + 1, i2) - v(j + 1, i)) * ti;
+    return top + (bottom - top) * tj;
 }
+
+constexpr float ROCK_REACH = 1.3f;
 
 // Inside when negative; q in body coordinates.
 float rock_field(const Rock& rock, Vec3 q)
 {
+    // Never past ROCK_REACH radii, so that every turn fits its cell.
+    float bound = length(q) - ROCK_REACH;
+    if (bound > 0) return bound;
     Vec3 s{q.x / rock.stretch.x, q.y / rock.stretch.y, q.z / rock.stretch.z};
     float l = length(s);
     if (l < 1e-6f) return -1.0f;
-    // Never past 1.3 radii, so that every turn fits its cell.
-    return std::max(l - rock_radius(rock, s * (1.0f / l), nullptr), length(q) - 1.3f);
+    return std::max(l - rock_lookup(rock.radius, s * (1.0f / l)), bound);
 }
 
 }  // namespace
 
-void render_asteroid(Canvas& cv, uint32_t seed, float turn, float cx, float cy, float radius)
+namespace {
+
+void render_rock(Canvas& cv, const Rock& rock, float turn, float cx, float cy, float radius)
 {
-    const Rock rock = make_rock(seed);
+    const uint32_t seed = rock.seed;
     const Vec3 axis = normalize({0.3f, 1.0f, 0.4f});
     const float angle = 2.0f * PI * turn;
-    const float extent = 1.32f;  // the rock never reaches beyond this, in units of radius
+    const float extent = ROCK_REACH + 0.02f;
     const std::vector<Rgb> warm{{34, 26, 20}, {100, 82, 64}, {156, 134, 108}, {214, 196, 170}};
     const std::vector<Rgb> cool{{26, 28, 36}, {84, 88, 100}, {136, 142, 156}, {196, 202, 214}};
-    constexpr int N = 3;
+    const int N = radius > 20.0f ? 2 : 3;
     int x0 = std::max(0, int(cx - extent * radius) - 1), x1 = std::min(cv.w - 1, int(cx + extent * radius) + 1);
     int y0 = std::max(0, int(cy - extent * radius) - 1), y1 = std::min(cv.h - 1, int(cy + extent * radius) + 1);
     auto body = [&](Vec3 p) { return rotate(p, axis, -angle); };
@@ -200,13 +234,16 @@ void render_asteroid(Canvas& cv, uint32_t seed, float turn, float cx, float cy, 
                 for (int sx = 0; sx < N; ++sx) {
                     float u = (float(x) + (float(sx) + 0.5f) / N - cx) / radius;
                     float v = (float(y) + (float(sy) + 0.5f) / N - cy) / radius;
-                    if (u * u + v * v > extent * extent) continue;
-                    // March from the viewer (+z) into the screen.
-                    float zf = extent, zb = zf;
+                    float chord2 = extent * extent - u * u - v * v;
+                    if (chord2 <= 0) continue;
+                    // March from the viewer (+z) into the screen, through
+                    // the sphere that bounds the rock.
+                    const float half = std::sqrt(chord2);
+                    float zf = half, zb = zf;
                     bool hit = false;
-                    constexpr int STEPS = 40;
+                    constexpr int STEPS = 22;
                     for (int i = 1; i <= STEPS; ++i) {
-                        float z = extent - 2.0f * extent * float(i) / STEPS;
+                        float z = half - 2.0f * half * float(i) / STEPS;
                         if (field({u, v, z}) < 0) {
                             zb = z;
                             hit = true;
@@ -215,7 +252,7 @@ void render_asteroid(Canvas& cv, uint32_t seed, float turn, float cx, float cy, 
                         zf = z;
                     }
                     if (!hit) continue;
-                    for (int i = 0; i < 10; ++i) {
+                    for (int i = 0; i < 7; ++i) {
                         float zm = 0.5f * (zf + zb);
                         if (field({u, v, zm}) < 0) zb = zm; else zf = zm;
                     }
@@ -225,9 +262,8 @@ void render_asteroid(Canvas& cv, uint32_t seed, float turn, float cx, float cy, 
                                         field(p + Vec3{0, e, 0}) - field(p - Vec3{0, e, 0}),
                                         field(p + Vec3{0, 0, e}) - field(p - Vec3{0, 0, e})});
                     Vec3 q = body(p);
-                    float floor_shade = 0;
                     Vec3 s{q.x / rock.stretch.x, q.y / rock.stretch.y, q.z / rock.stretch.z};
-                    rock_radius(rock, normalize(s), &floor_shade);
+                    float floor_shade = rock_lookup(rock.floor, normalize(s));
                     float patch = fbm3(q.x * 1.6f + 5.0f, q.y * 1.6f, q.z * 1.6f, 3, seed + 99u);
                     float grit = fbm3(q.x * 7.0f, q.y * 7.0f, q.z * 7.0f, 2, seed + 7u);
                     float diffuse = std::max(0.0f, dot(n, LIGHT));
@@ -242,13 +278,21 @@ void render_asteroid(Canvas& cv, uint32_t seed, float turn, float cx, float cy, 
         }
 }
 
+}  // namespace
+
+void render_asteroid(Canvas& cv, uint32_t seed, float turn, float cx, float cy, float radius)
+{
+    render_rock(cv, make_rock(seed), turn, cx, cy, radius);
+}
+
 bool make_asteroid_sheet(Image& out)
 {
+    const Rock rock = make_rock(0xA57E401Du);
     Quantizer q = quantizer_make({{pal::ROCK_WARM, pal::ROCK_WARM_N}, {pal::ROCK_COOL, pal::ROCK_COOL_N}});
     out = sheet_make(16, 1, 31, 30);
     for (int f = 0; f < 16; ++f) {
         Canvas cv = canvas_make(31, 30);
-        render_asteroid(cv, 0xA57E401Du, float(f) / 16.0f, 15.5f, 15.0f, 10.9f);
+        render_rock(cv, rock, float(f) / 16.0f, 15.5f, 15.0f, 10.9f);
         sheet_put(out, f, 0, canvas_quantize(cv, q, 0.0f, 0.5f));
     }
     return true;
@@ -264,15 +308,15 @@ struct P2 {
 
 // The starboard half of the hull, nose first, in sprite pixels with the nose
 // along +x; the port half mirrors it.
-constexpr std::array<P2, 10> HULL_HALF{{{8.3f, 0.0f},
-                                        {4.6f, 1.1f},
-                                        {1.2f, 1.9f},
-                                        {-2.9f, 4.5f},
-                                        {-5.2f, 5.5f},
-                                        {-5.4f, 4.4f},
-                                        {-3.9f, 3.0f},
-                                        {-4.3f, 2.3f},
-                                        {-5.6f, 1.8f},
+constexpr std::array<P2, 10> HULL_HALF{{{8.5f, 0.0f},
+                                        {5.6f, 1.15f},
+                                        {1.6f, 1.95f},
+                                        {-2.9f, 4.3f},
+                                        {-4.9f, 4.9f},
+                                        {-5.2f, 3.8f},
+                                        {-3.9f, 2.7f},
+                                        {-4.5f, 2.1f},
+                                        {-5.6f, 1.7f},
                                         {-5.6f, 0.0f}}};
 constexpr float ENGINE_X = -5.6f;
 
@@ -327,7 +371,7 @@ bool ship_sample(const std::vector<P2>& poly, P2 p, bool flame, float flame_len,
         normal = normalize({-in.x * slope, -in.y * slope + spine, 1.0f});
         colour = {158, 172, 194};
         float ay = std::fabs(p.y);
-        if (p.x < -3.0f && ay > 4.0f) colour = {214, 48, 38};         // wing tips
+        if (p.x < -3.2f && ay > 3.5f) colour = {214, 48, 38};         // wing tips
         if (p.x < ENGINE_X + 0.9f && ay < 1.5f) colour = {64, 68, 80};  // nozzle
         float ex = (p.x - 1.6f) / 1.9f, ey = p.y / 0.95f;
         if (ex * ex + ey * ey < 1.0f) {  // canopy: dark glass, a dome
@@ -404,7 +448,8 @@ bool make_ship_sheet(Image& out)
             float room = std::min(tx, ty) - 0.4f + ENGINE_X;
             Canvas cv = canvas_make(22, 18);
             render_ship(cv, angle, 11.0f, 9.0f, 1.0f, row == 1, room);
-            sheet_put(out, h, row, canvas_quantize(cv, q, 0.0f, 0.5f));
+            // A lower cut keeps the thin nose, which shows the heading.
+            sheet_put(out, h, row, canvas_quantize(cv, q, 0.0f, 0.4f));
         }
     return true;
 }
