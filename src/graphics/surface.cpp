@@ -6,6 +6,7 @@
 #include <SDL.h>
 #include <SDL_ttf.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <vector>
@@ -100,8 +101,10 @@ constexpr int FIRST_GLYPH = 32;
 constexpr int LAST_GLYPH = 126;
 constexpr int FONT_POINTS = 13;  // a 16-pixel line in DejaVu Sans Bold
 
+// A glyph's ink, cropped to its bounding box.
 struct Glyph {
-    int offset_x;  // where the picture starts relative to the pen
+    int offset_x;  // where the box starts, right of the pen
+    int offset_y;  // and below the line's top
     int width;
     int height;
     int advance;
@@ -137,16 +140,28 @@ int text_init(const char* font_path)
         SDL_Surface* s = c == ' ' ? nullptr : TTF_RenderUTF8_Solid(font, one, white);
         if (!s) continue;
         // A glyph that reaches left of the pen is rendered from its own left
-        // edge, so shift it back by its bearing.
-        g.offset_x = minx < 0 ? minx : 0;
-        g.width = s->w;
-        g.height = s->h;
-        g.mask = glyph_masks.size();
-        glyph_masks.resize(g.mask + static_cast<size_t>(s->w) * s->h);
+        // edge, so shift it back by its bearing; then keep only its ink.
         SDL_LockSurface(s);
-        for (int y = 0; y < s->h; ++y) {
-            const auto* row = static_cast<const uint8_t*>(s->pixels) + static_cast<size_t>(y) * s->pitch;
-            for (int x = 0; x < s->w; ++x) glyph_masks[g.mask + static_cast<size_t>(y) * s->w + x] = row[x] != 0;
+        const auto ink = [s](int x, int y) { return static_cast<const uint8_t*>(s->pixels)[y * s->pitch + x] != 0; };
+        int left = s->w, right = -1, top = s->h, bottom = -1;
+        for (int y = 0; y < s->h; ++y)
+            for (int x = 0; x < s->w; ++x)
+                if (ink(x, y)) {
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                    top = std::min(top, y);
+                    bottom = std::max(bottom, y);
+                }
+        if (right >= 0) {
+            g.offset_x = (minx < 0 ? minx : 0) + left;
+            g.offset_y = top;
+            g.width = right - left + 1;
+            g.height = bottom - top + 1;
+            g.mask = glyph_masks.size();
+            glyph_masks.resize(g.mask + static_cast<size_t>(g.width) * g.height);
+            for (int y = 0; y < g.height; ++y)
+                for (int x = 0; x < g.width; ++x)
+                    glyph_masks[g.mask + static_cast<size_t>(y) * g.width + x] = ink(left + x, top + y);
         }
         SDL_UnlockSurface(s);
         SDL_FreeSurface(s);
@@ -203,17 +218,20 @@ int text_draw(const char* text, int x, int y, uint32_t colour, Surface* surface)
         if (c < FIRST_GLYPH || c > LAST_GLYPH) c = '?';
         const Glyph& g = glyphs[c - FIRST_GLYPH];
         const int left = pen + g.offset_x;
-        for (int gy = 0; gy < g.height; ++gy) {
-            const int sy = y + gy;
-            if (sy < clip.y || sy >= clip.y + clip.h) continue;
+        const int top = y + g.offset_y;
+        pen += g.advance;
+        // Clip the glyph's box once, then copy its ink.
+        const int x0 = std::max(0, clip.x - left);
+        const int x1 = std::min(g.width, clip.x + clip.w - left);
+        const int y0 = std::max(0, clip.y - top);
+        const int y1 = std::min(g.height, clip.y + clip.h - top);
+        for (int gy = y0; gy < y1; ++gy) {
             const uint8_t* mask = glyph_masks.data() + g.mask + static_cast<size_t>(gy) * g.width;
-            uint8_t* row = pixels + static_cast<size_t>(sy) * surface->pitch;
-            for (int gx = 0; gx < g.width; ++gx) {
-                const int sx = left + gx;
-                if (mask[gx] && sx >= clip.x && sx < clip.x + clip.w) row[sx] = cached_index;
+            uint8_t* row = pixels + static_cast<size_t>(top + gy) * surface->pitch;
+            for (int gx = x0; gx < x1; ++gx) {
+                if (mask[gx]) row[left + gx] = cached_index;
             }
         }
-        pen += g.advance;
     }
     return 1;
 }
