@@ -79,7 +79,7 @@ void render_star(Canvas& cv, float phase, float cx, float cy, float scale, bool 
                 // so the last frame leads back into the first.
                 float g = value_noise3(dx / scale * 1.1f + 2.0f * std::cos(turn), dy / scale * 1.1f,
                                        2.0f * std::sin(turn), 0x51A2u);
-                float t = clampf(0.1f + 0.9f * std::pow(mu, 0.7f) + (g - 0.5f) * 0.3f + 0.06f * pulse, 0.0f, 1.0f);
+                float t = clampf(0.05f + 0.95f * std::pow(mu, 1.1f) + (g - 0.5f) * 0.3f + 0.06f * pulse, 0.0f, 1.0f);
                 canvas_blend(cv, x, y, ramp(disc, t), 1.0f);
                 continue;
             }
@@ -605,7 +605,7 @@ bool make_astronaut_sheet(Image& out)
     for (int f = 0; f < 6; ++f) {
         float t = 2.0f * PI * float(f) / 6.0f;
         float sway = 0.12f * std::sin(t);                     // the body drifts about its middle
-        float wave = 0.55f + 0.5f * (0.5f + 0.5f * std::sin(t * 2.0f));  // waving arm, from straight up
+        float wave = 0.3f + 0.7f * (0.5f + 0.5f * std::sin(t * 2.0f));  // waving arm, from straight up
         float other = 0.35f + 0.15f * std::sin(t + 1.0f);
         P2 ls{6.4f, 9.0f}, rs{11.6f, 9.0f};
         P2 lh{ls.x - 4.6f * std::sin(wave), ls.y - 4.6f * std::cos(wave)};
@@ -620,7 +620,7 @@ bool make_astronaut_sheet(Image& out)
             {Part::CAPSULE, {11.2f - kick, 17.9f}, {11.2f - kick, 18.5f}, 1.5f, orange},
             {Part::BOX, {6.0f, 8.2f}, {12.0f, 14.6f}, 1.6f, suit},  // torso
             {Part::BOX, {7.6f, 10.2f}, {10.4f, 12.0f}, 0.5f, orange},  // chest panel
-            {Part::DISC, {9.0f, 11.1f}, {}, 0.55f, light},             // its blinking lamp
+            {Part::DISC, {9.0f, 11.1f}, {}, 0.9f, light},              // its blinking lamp
             {Part::CAPSULE, ls, lh, 1.25f, suit},                      // arms
             {Part::CAPSULE, rs, rh, 1.25f, suit},
             {Part::DISC, lh, {}, 1.3f, orange},  // gloves

@@ -36,6 +36,23 @@ constexpr int kDynamics[kBars] = {
 
 constexpr int kPiano = 0, kStrings = 1, kBass = 2, kOboe = 3, kHorn = 4, kTimpani = 5;
 
+// One voice of the harmony held from bar to bar for bars [from, to): a
+// note is struck where the voice changes and sustained while it stays.
+// The last bar is the fermata, a bar and a half long.
+void held_voice(Piece& p, smf::Track& t, int channel, int from, int to, int voice_index, int dynamics,
+                int transpose = 0)
+{
+    int bar = from;
+    while (bar < to) {
+        const int key = kVoices[bar][voice_index];
+        int next = bar + 1;
+        while (next < to && kVoices[next][voice_index] == key) ++next;
+        const uint32_t len = bars(next - bar) + (next == kBars ? bars(0.5) : 0) - 30;
+        play(p, t, channel, bars(bar), len, key + transpose, kDynamics[bar] + dynamics);
+        bar = next;
+    }
+}
+
 }  // namespace
 
 Piece compose_classic()
@@ -54,8 +71,8 @@ Piece compose_classic()
     smf::tempo(cond, bars(34), 46);
 
     smf::Track& piano = add_part(p, "Piano", kPiano, 0, 124, 58, 48);
-    smf::Track& strings = add_part(p, "Strings", kStrings, 48, 96, 76, 70, 20);
-    smf::Track& bass = add_part(p, "Contrabass", kBass, 43, 100, 50, 60);
+    smf::Track& strings = add_part(p, "Strings", kStrings, 48, 106, 76, 70, 20);
+    smf::Track& bass = add_part(p, "Contrabass", kBass, 43, 84, 50, 60);
     smf::Track& oboe = add_part(p, "Oboe", kOboe, 68, 100, 84, 62);
     smf::Track& horn = add_part(p, "Horn", kHorn, 60, 90, 40, 66);
     smf::Track& timp = add_part(p, "Timpani", kTimpani, 47, 80, 64, 60);
@@ -90,16 +107,12 @@ Piece compose_classic()
     for (int k = 0; k < 5; ++k)
         play(p, piano, kPiano, bars(34) + static_cast<uint32_t>(k) * 40, bars(1.5) - k * 40, last[k], 66 - k);
 
-    // Strings enter at bar 5 on the two held voices, and take the top voice
-    // too once the music leaves the home key; each phrase swells and eases.
-    for (int bar = 4; bar < kBars; ++bar) {
-        const int* v = kVoices[bar];
-        const uint32_t len = bar == kBars - 1 ? bars(1.5) : kBar;
-        const int vel = kDynamics[bar] - 4;
-        play(p, strings, kStrings, bars(bar), len, v[1], vel);
-        if (bar >= 11) play(p, strings, kStrings, bars(bar), len, v[2], vel - 6);
-        if (bar < 32) play(p, strings, kStrings, bars(bar), len, v[0], vel - 4);
-    }
+    // Strings enter at bar 5 on the two held voices, and take the third
+    // voice too once the music leaves the home key. A voice that keeps its
+    // note into the next bar is held, not struck again.
+    held_voice(p, strings, kStrings, 4, 32, 0, -8);
+    held_voice(p, strings, kStrings, 4, kBars, 1, -4);
+    held_voice(p, strings, kStrings, 11, kBars, 2, -10);
     const int phrase_starts[] = {4, 8, 11, 15, 19, 23, 27, 31};
     for (size_t i = 0; i < std::size(phrase_starts); ++i) {
         const int a = phrase_starts[i];
@@ -119,9 +132,7 @@ Piece compose_classic()
 
     // The oboe sings the hidden top voice from bar 20 (E, Eb, D ... rising
     // chromatically to G over the pedal), an octave up, and closes on E.
-    for (int bar = 19; bar < 32; ++bar) {
-        play(p, oboe, kOboe, bars(bar), kBar - 30, kVoices[bar][4] + 12, kDynamics[bar] - 2);
-    }
+    held_voice(p, oboe, kOboe, 19, 32, 4, -2, 12);
     melody(p, oboe, kOboe, bars(32), "F5:16 | D5:8 F5:4 D5:4 | E5:24", 64, 0, 0.97);
     ramp(oboe, kOboe, 11, bars(34), bars(35.5), 110, 60);
 

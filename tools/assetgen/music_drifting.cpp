@@ -45,15 +45,15 @@ Piece compose_drifting()
     Piece p = new_piece("Drift", 66, 0xD21F7);
     p.loudness = 1.45;
     smf::key_signature(conductor(p), 0, 2, false);
-    smf::Track& pad = add_part(p, "Warm pad", kPad, 89, 90, 54, 90, 60);
+    smf::Track& pad = add_part(p, "Warm pad", kPad, 89, 70, 54, 90, 60);
     smf::Track& halo = add_part(p, "Halo", kHalo, 94, 70, 76, 100, 60);
-    smf::Track& cel = add_part(p, "Celesta", kCelesta, 8, 80, 40, 90);
+    smf::Track& cel = add_part(p, "Celesta", kCelesta, 8, 120, 40, 90);
     smf::Track& bass = add_part(p, "Fretless bass", kBass, 35, 92, 64, 50);
-    smf::Track& flute = add_part(p, "Flute", kFlute, 73, 90, 70, 90, 20);
-    smf::Track& vibes = add_part(p, "Vibraphone", kVibes, 11, 86, 58, 100);
-    smf::Track& air = add_part(p, "Atmosphere", kAir, 99, 64, 64, 110, 60);
-    smf::Track& echo = add_part(p, "Celesta echo", kEcho, 8, 70, 100, 110);
-    smf::Track& kit = add_part(p, "Percussion", kDrums, 0, 70, 64, 90);
+    smf::Track& flute = add_part(p, "Flute", kFlute, 73, 112, 70, 90, 20);
+    smf::Track& vibes = add_part(p, "Vibraphone", kVibes, 11, 127, 58, 100);
+    smf::Track& air = add_part(p, "Atmosphere", kAir, 99, 84, 64, 110, 60);
+    smf::Track& echo = add_part(p, "Celesta echo", kEcho, 8, 110, 100, 110);
+    smf::Track& kit = add_part(p, "Percussion", kDrums, 0, 120, 64, 90);
 
     // Intro: the pad breathes in on two chords, air around it.
     {
@@ -69,7 +69,7 @@ Piece compose_drifting()
     {
         const auto ch = progression(bars(kPartA), kChordsA);
         pads(p, pad, kPad, ch, 4, 50, 66);
-        celesta(p, cel, echo, ch, 58);
+        celesta(p, cel, echo, ch, 72);
         ramp(cel, kCelesta, 11, bars(kPartA), bars(kPartA + 2), 60, 110);
         line(p, bass, kBass, ch, "r-----------f---", 38, 70, 0.98);
     }
@@ -78,7 +78,7 @@ Piece compose_drifting()
     {
         const auto ch = progression(bars(kPartB), kChordsA);
         pads(p, pad, kPad, ch, 4, 50, 66);
-        celesta(p, cel, echo, ch, 52);
+        celesta(p, cel, echo, ch, 66);
         line(p, bass, kBass, ch, "r-----------f---", 38, 74, 0.98);
         melody(p, flute, kFlute, bars(kPartB), kTuneA, 80, 0, 0.98);
         for (int phrase = 0; phrase < 2; ++phrase) {
@@ -96,7 +96,7 @@ Piece compose_drifting()
         pads(p, halo, kHalo, ch, 3, 69, 54);
         ramp(halo, kHalo, 11, bars(kPartC), bars(kPartC + 2), 30, 110);
         line(p, bass, kBass, ch, "r-------f-------", 38, 76, 0.98);
-        melody(p, vibes, kVibes, bars(kPartC), kTuneC, 82, 0, 0.98);
+        melody(p, vibes, kVibes, bars(kPartC), kTuneC, 100, 0, 0.98);
         melody(p, flute, kFlute, bars(kPartC + 4), "D5:16 | E5:8 D5:8 | D5:16 | C#5:16 |", 60, 0, 0.98);
         arpeggio(p, cel, kCelesta, ch, {4, 3, 2, 1}, kQuarter, 4, 62, 46, 0.9);
         drums(p, kit, bars(kPartC), bars(8), "x.......o.......", kRide, 44);
@@ -110,10 +110,10 @@ Piece compose_drifting()
         const auto ch = progression(bars(kPartA2), kChordsA);
         pads(p, pad, kPad, ch, 4, 50, 70);
         pads(p, halo, kHalo, ch, 3, 69, 50);
-        celesta(p, cel, echo, ch, 56);
+        celesta(p, cel, echo, ch, 70);
         line(p, bass, kBass, ch, "r-----------f---", 38, 78, 0.98);
         melody(p, flute, kFlute, bars(kPartA2), kTuneAHigh, 86, 0, 0.98);
-        melody(p, vibes, kVibes, bars(kPartA2), kTuneA, 58, -12, 0.98);
+        melody(p, vibes, kVibes, bars(kPartA2), kTuneA, 72, -12, 0.98);
         drums(p, kit, bars(kPartA2), bars(6), "x.......o.......", kRide, 40);
         drums(p, kit, bars(kPartA2), bars(6), "x...............", kSoftKick, 50);
         ramp(flute, kFlute, 11, bars(kPartA2 + 6), bars(kPartA2 + 8), 120, 96);

@@ -46,14 +46,13 @@ const char* const kBridgeCall =
 
 std::vector<int> power_chord(const Chord& c) { return {bass_note(c, 40), bass_note(c, 40) + 7, bass_note(c, 40) + 12}; }
 
-// A tom run down the kit over the last two beats of a bar, and the crash
-// that lands after it.
+// A tom run down the kit over the last two beats of a bar; the section
+// that follows lands on a crash of its own.
 void fill(Piece& p, smf::Track& kit, int bar, int velocity)
 {
     const uint32_t at = bars(bar) + 2 * kQuarter;
     const int toms[8] = {kSnare, kSnare, kTomHi, kTomHi, kTomMid, kTomMid, kTomLow, kTomFloor};
     for (int k = 0; k < 8; ++k) play(p, kit, kDrums, at + k * kSixteenth, kSixteenth, toms[k], velocity + k * 2);
-    play(p, kit, kDrums, bars(bar + 1), kQuarter, kCrash, velocity + 16);
 }
 
 }  // namespace
@@ -63,13 +62,13 @@ Piece compose_driving()
     Piece p = new_piece("Escape Velocity", 144, 0xD21E0);
     p.loudness = 0.92;
     smf::key_signature(conductor(p), 0, 1, true);
-    smf::Track& lead = add_part(p, "Lead", kLead, 81, 88, 70, 50, 30);
-    smf::Track& guitar = add_part(p, "Guitar", kGuitar, 29, 78, 40, 30);
-    smf::Track& bass = add_part(p, "Bass", kBass, 34, 100, 64, 10);
-    smf::Track& pad = add_part(p, "Synth strings", kPad, 50, 70, 88, 70, 40);
-    smf::Track& arp = add_part(p, "Arpeggio", kArp, 80, 62, 30, 60, 20);
+    smf::Track& lead = add_part(p, "Lead", kLead, 81, 74, 70, 50, 30);
+    smf::Track& guitar = add_part(p, "Guitar", kGuitar, 29, 120, 40, 30);
+    smf::Track& bass = add_part(p, "Bass", kBass, 34, 127, 64, 10);
+    smf::Track& pad = add_part(p, "Synth strings", kPad, 50, 56, 88, 70, 40);
+    smf::Track& arp = add_part(p, "Arpeggio", kArp, 80, 84, 30, 60, 20);
     smf::Track& brass = add_part(p, "Brass", kBrass, 62, 74, 96, 50);
-    smf::Track& kit = add_part(p, "Drums", kDrums, 0, 100, 64, 30);
+    smf::Track& kit = add_part(p, "Drums", kDrums, 0, 127, 64, 30);
 
     const KeysOf power = power_chord;
 
@@ -102,6 +101,7 @@ Piece compose_driving()
         drums(p, kit, bars(at), bars(16), "X.....x.x.....x.", kKick, 94);
         drums(p, kit, bars(at), bars(16), "....x.......x...", kSnare, 92);
         drums(p, kit, bars(at), bars(16), "x.o.x.o.x.o.x.o.", kHat, 76);
+        play(p, kit, kDrums, bars(at), kQuarter, kCrash, 100);
         play(p, kit, kDrums, bars(at + 8), kQuarter, kCrash, 96);
         fill(p, kit, at + 15, 86);
     };
@@ -114,7 +114,9 @@ Piece compose_driving()
         comp(p, guitar, kGuitar, ch, "X-----x-----x---", 82, power, 0.95);
         pads(p, pad, kPad, ch, 4, 55, 74);
         ramp(pad, kPad, 11, bars(at), bars(at + 2), 90, 124);
-        comp(p, brass, kBrass, ch, "......X-.......x", 78,
+        // the brass stabs, unless the brass doubles the tune's second half
+        const auto stabbed = doubled ? progression(bars(at), kChorusA) : ch;
+        comp(p, brass, kBrass, stabbed, "......X-.......x", 78,
              [](const Chord& c) { return voice(c, 3, 60, {}); }, 0.8);
         melody(p, lead, kLead, bars(at), kChorusTuneA, velocity);
         melody(p, lead, kLead, bars(at + 8), kChorusTuneB, velocity + 4);
@@ -132,6 +134,7 @@ Piece compose_driving()
     // last bar builds with a snare roll.
     {
         const auto ch = progression(bars(kBridge), kBridgeChords);
+        play(p, kit, kDrums, bars(kBridge), kQuarter, kCrash, 100);
         arpeggio(p, arp, kArp, ch, {0, 1, 2, 3, 4, 3, 2, 1}, kSixteenth, 3, 57, 70, 0.7);
         pads(p, pad, kPad, ch, 4, 52, 70);
         line(p, bass, kBass, ch, "r-------r---f---", 28, 86, 0.95);
@@ -164,6 +167,7 @@ Piece compose_driving()
     // Outro: the verse riff once more, two stabs, and the last chord.
     {
         const auto ch = progression(bars(kOutro), kOutroChords);
+        play(p, kit, kDrums, bars(kOutro), kQuarter, kCrash, 108);
         line(p, bass, kBass, ch, "r-r-r-r-r-r-r-o-", 28, 92);
         comp(p, guitar, kGuitar, ch, "X-x-x-x-X-x-x-x-", 72, power, 0.5);
         melody(p, lead, kLead, bars(kOutro),

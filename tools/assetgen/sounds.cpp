@@ -34,11 +34,11 @@ double envelope(double t, double a, double release_at, double tau)
 // whose cutoff opens on the attack and settles, which is what makes a brass
 // note "speak". `bend` is semitones reached by the note's end.
 void brass_note(std::vector<double>& out, Rng& r, double start, double dur, double note, double amp,
-                double bend, double vibrato_depth, double cutoff_peak, double cutoff_rest)
+                double bend, double vibrato_depth, double cutoff_peak, double cutoff_rest, double release = 0.025)
 {
     const size_t first = samples_for(start);
     const size_t n = samples_for(dur);
-    const size_t tail = samples_for(0.08);
+    const size_t tail = samples_for(release * 5.0);
     Biquad lp;
     const std::vector<double> drift = smooth_noise(r, n + tail, samples_for(0.05));
     double ph1 = rng_uniform(r), ph2 = rng_uniform(r);
@@ -54,7 +54,7 @@ void brass_note(std::vector<double>& out, Rng& r, double start, double dur, doub
         biquad_lowpass(lp, kRate, cutoff, 0.9);
         const double src = 0.5 * (saw_bl(ph1, f, kRate, 0.8) + saw_bl(ph2, f * 1.004, kRate, 0.8));
         double g = t < 0.015 ? t / 0.015 : 1.0;
-        if (t > dur) g *= std::exp(-(t - dur) / 0.025);
+        if (t > dur) g *= std::exp(-(t - dur) / release);
         out[first + i] += amp * g * biquad_run(lp, src);
     }
 }
@@ -167,8 +167,8 @@ std::vector<double> make_gameover(Rng& r)
     brass_note(out, r, 0.28, 0.24, 58, 0.25, 0.0, 0.0, 2400, 1000);
     brass_note(out, r, 0.56, 0.24, 43, 0.78, 0.0, 0.0, 2200, 950);   // G2
     brass_note(out, r, 0.56, 0.24, 55, 0.25, 0.0, 0.0, 2200, 950);
-    brass_note(out, r, 0.84, 0.95, 38, 0.75, -1.2, 0.18, 2000, 700); // D2, sagging
-    brass_note(out, r, 0.84, 0.95, 50, 0.40, -1.2, 0.18, 1800, 800); // its octave
+    brass_note(out, r, 0.84, 0.85, 38, 0.75, -1.2, 0.18, 2000, 700, 0.08);  // D2, sagging
+    brass_note(out, r, 0.84, 0.85, 50, 0.40, -1.2, 0.18, 1800, 800, 0.08);  // its octave
     // the drum under the last note: a pitched-down sine thump with a noise skin
     const size_t first = samples_for(0.84);
     for (size_t i = 0; first + i < out.size(); ++i) {
@@ -285,7 +285,8 @@ std::vector<double> make_levcomp(Rng& r)
     brass_note(out, r, 0.24, 0.11, 76, 0.7, 0.0, 0.0, 3800, 2200);  // E5
     brass_note(out, r, 0.36, 0.13, 79, 0.7, 0.0, 0.0, 3800, 2200);  // G5
     const double chord[] = {60, 64, 67, 72, 76, 84};
-    for (double note : chord) brass_note(out, r, 0.52, 1.15, note, note == 84 ? 0.16 : 0.24, 0.0, 0.12, 4200, 2000);
+    for (double note : chord)
+        brass_note(out, r, 0.52, 0.95, note, note == 84 ? 0.16 : 0.24, 0.0, 0.12, 4200, 2000, 0.09);
     // bell partials on the chord's arrival
     const size_t first = samples_for(0.52);
     for (size_t i = 0; first + i < out.size(); ++i) {
@@ -341,10 +342,8 @@ int write_sound_previews(const std::string& dir)
         const std::vector<uint8_t> pcm = render_effect(e);
         std::vector<double> x(pcm.size());
         for (size_t i = 0; i < pcm.size(); ++i) x[i] = (static_cast<double>(pcm[i]) - 128.0) / 127.0;
-        const std::vector<double> up = upsample4(x);
-        std::vector<uint8_t> out(up.size());
-        for (size_t i = 0; i < up.size(); ++i)
-            out[i] = static_cast<uint8_t>(std::clamp(std::round(128.0 + 127.0 * up[i]), 0.0, 255.0));
+        Rng dither = rng_seeded(e.seed ^ 0x44100ull);
+        const std::vector<uint8_t> out = quantise_u8(upsample4(x), dither);
         const std::string path = dir + "/" + e.file;
         if (!wav_write_pcm8(path.c_str(), out.data(), out.size(), 4 * EFFECT_SAMPLE_RATE)) return 0;
     }
