@@ -1,8 +1,254 @@
-// Placeholder until the music bank lands: a bank with no device.
+// The music bank: 64 slots of Standard MIDI Files held in memory, and one
+// FluidSynth synthesiser that plays one of them at a time. The synthesiser
+// renders inside the mixer's callback on the audio thread, so every call that
+// changes what it plays is made under the audio lock, and a player is only
+// ever created or deleted while the callback is kept out.
+//
+// Without a device or without a soundfont there is no synthesiser: the bank
+// keeps its slot logic (files are still read and checked, ids are the same)
+// and the game runs without music.
 #include "audio/midi.h"
-int midi_init() { return 1; }
-int midi_load(const char*) { return -1; }
-int midi_play(int) { return 0; }
-int midi_stop(int) { return 0; }
-int midi_delete_all() { return 1; }
-int midi_shutdown() { return 1; }
+
+#include <fluidsynth.h>
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "audio/audio_file.h"
+#include "audio/mixer.h"
+#include "audio/sfx.h"
+#include "platform/platform.h"
+#include "shell/report.h"
+
+static std::array<MidiSlot, MUSIC_SLOTS> music_bank;
+static int current_track = -1;
+static fluid_settings_t* synth_settings;
+static fluid_synth_t* synth;
+
+// The synthesiser's default gain of 0.2 leaves the music faint beside the
+// effects; this puts its loud passages near the limiter's knee.
+constexpr double MUSIC_GAIN = 0.5;
+
+// Debian's General MIDI soundfonts. The small one the game installs comes
+// first: it loads in a few tens of milliseconds into some 20 MB, where the
+// large one takes half a second and 150 MB. Then whatever the system's
+// default points at, then the large one by name.
+constexpr const char* SOUNDFONTS[] = {
+    "/usr/share/sounds/sf2/TimGM6mb.sf2",
+    "/usr/share/sounds/sf2/default-GM.sf2",
+    "/usr/share/sounds/sf2/FluidR3_GM.sf2",
+};
+
+// The synthesiser's first complaint since it was last reported. Written from
+// whichever thread the synthesiser runs on, always under the audio lock once
+// the music is attached to the mixer.
+static char synth_log[256];
+
+static void keep_synth_log(int level, const char* message, void*)
+{
+    if (level > FLUID_WARN || synth_log[0] != '\0') return;  // info and debug chatter
+    std::snprintf(synth_log, sizeof synth_log, "%s", message);
+}
+
+static void report_synth_log(const char* subject)
+{
+    if (synth_log[0] == '\0') return;
+    report_warning(subject, synth_log);
+    synth_log[0] = '\0';
+}
+
+static void render_music(float* left, float* right, int frames)
+{
+    fluid_synth_write_float(synth, frames, left, 0, 1, right, 0, 1);
+}
+
+const MidiSlot& midi_slot(int id) { return music_bank[id]; }
+int midi_current_track() { return current_track; }
+int midi_synth_ready() { return synth != nullptr; }
+
+static bool readable(const char* path)
+{
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file) return false;
+    std::fclose(file);
+    return true;
+}
+
+static void stop_synth()
+{
+    mixer_set_music(nullptr);  // from here on the callback leaves the synthesiser alone
+    if (synth) delete_fluid_synth(synth);
+    if (synth_settings) delete_fluid_settings(synth_settings);
+    synth = nullptr;
+    synth_settings = nullptr;
+}
+
+static void start_synth()
+{
+    for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
+        fluid_set_log_function(level, keep_synth_log, nullptr);
+    synth_log[0] = '\0';
+    synth_settings = new_fluid_settings();
+    if (synth_settings) {
+        fluid_settings_setnum(synth_settings, "synth.sample-rate", MIX_SAMPLE_RATE);
+        fluid_settings_setnum(synth_settings, "synth.gain", MUSIC_GAIN);
+        // The player keeps time by the samples rendered, not by the clock, so
+        // it runs in step with the callback that renders it.
+        fluid_settings_setstr(synth_settings, "player.timing-source", "sample");
+        // Every sample in memory at start-up: loading one when a track
+        // changes its instrument would read the disk on the audio thread.
+        fluid_settings_setint(synth_settings, "synth.dynamic-sample-loading", 0);
+        synth = new_fluid_synth(synth_settings);
+    }
+    if (!synth) {
+        stop_synth();
+        report_warning("music", "the synthesiser could not be started; playing without music");
+        synth_log[0] = '\0';
+        return;
+    }
+    const char* refused = nullptr;
+    char refusal[sizeof synth_log + 32] = "";
+    for (const char* path : SOUNDFONTS) {
+        if (!readable(path)) continue;
+        if (fluid_synth_sfload(synth, path, 1) != FLUID_FAILED) {
+            report_synth_log(path);
+            mixer_set_music(render_music);
+            return;
+        }
+        if (!refused) {
+            refused = path;
+            std::snprintf(refusal, sizeof refusal, "%s; playing without music",
+                          synth_log[0] ? synth_log : "not a usable soundfont");
+        }
+        synth_log[0] = '\0';
+    }
+    stop_synth();
+    if (refused) {
+        report_warning(refused, refusal);
+    } else {
+        report_warning("music", "no General MIDI soundfont found (install timgm6mb-soundfont); playing without music");
+    }
+}
+
+// Ends the slot's player and silences the synthesiser at once. Stopping the
+// player only releases its notes, which then ring out; every voice is cut
+// instead, and the reverb and chorus are switched off with their tails (they
+// keep them, to resume under the next track, far below its sound).
+static void end_player(MidiSlot& slot)
+{
+    if (!slot.segment_state) return;
+    platform_audio_lock();
+    fluid_player_stop(slot.segment_state);
+    delete_fluid_player(slot.segment_state);
+    fluid_synth_all_sounds_off(synth, -1);
+    fluid_synth_reverb_on(synth, -1, 0);
+    fluid_synth_chorus_on(synth, -1, 0);
+    platform_audio_unlock();
+    slot.segment_state = nullptr;
+    report_synth_log("music");
+}
+
+// A fresh player from the top of the track, fed from the bytes read at load.
+static void start_player(MidiSlot& slot)
+{
+    if (!synth) return;
+    platform_audio_lock();
+    fluid_synth_reverb_on(synth, -1, 1);
+    fluid_synth_chorus_on(synth, -1, 1);
+    // The player resets the synthesiser's channels as it starts the file.
+    fluid_player_t* player = new_fluid_player(synth);
+    if (player && fluid_player_add_mem(player, slot.segment, slot.segment_bytes) == FLUID_OK &&
+        fluid_player_play(player) == FLUID_OK) {
+        slot.segment_state = player;
+    } else if (player) {
+        delete_fluid_player(player);
+    }
+    platform_audio_unlock();
+    report_synth_log("music");
+}
+
+static void release_tracks()
+{
+    for (MidiSlot& slot : music_bank) {
+        if (!slot.segment) continue;
+        end_player(slot);
+        delete[] slot.segment;
+        slot.segment = nullptr;
+        slot.segment_bytes = 0;
+        slot.play_state = MIDI_FREE;
+    }
+}
+
+int midi_init()
+{
+    release_tracks();  // a second call empties the bank
+    for (int i = 0; i < MUSIC_SLOTS; ++i) music_bank[i] = MidiSlot{nullptr, nullptr, i, MIDI_FREE, 0};
+    current_track = -1;
+    // Without a device the effect bank has already said so, once.
+    if (!synth && sfx_device_open()) start_synth();
+    return 1;
+}
+
+int midi_load(const char* filename)
+{
+    int id = 0;
+    while (id < MUSIC_SLOTS && music_bank[id].play_state != MIDI_FREE) ++id;
+    if (id == MUSIC_SLOTS) {
+        report_failure(filename, "every music slot is taken");
+        return -1;
+    }
+    std::vector<uint8_t> file;
+    const char* why = nullptr;
+    if (!audio_read_file(filename, file, &why) || !midi_validate(file.data(), file.size(), &why)) {
+        report_failure(filename, why);
+        return -1;
+    }
+    uint8_t* bytes = new (std::nothrow) uint8_t[file.size()];
+    if (!bytes) {
+        report_failure(filename, "out of memory");
+        return -1;
+    }
+    std::memcpy(bytes, file.data(), file.size());
+    music_bank[id] = MidiSlot{bytes, nullptr, id, MIDI_LOADED, static_cast<uint32_t>(file.size())};
+    return id;
+}
+
+int midi_play(int id)
+{
+    MidiSlot& slot = music_bank[id];
+    if (!slot.segment || slot.play_state == MIDI_FREE) return 0;
+    if (current_track != -1) midi_stop(current_track);
+    // A track may still sound after midi_stop of another one cleared the
+    // current track; the synthesiser plays one track at a time.
+    for (MidiSlot& other : music_bank) end_player(other);
+    start_player(slot);
+    current_track = id;
+    slot.play_state = MIDI_PLAYING;
+    return 1;
+}
+
+int midi_stop(int id)
+{
+    MidiSlot& slot = music_bank[id];
+    if (!slot.segment || slot.play_state == MIDI_FREE) return 0;
+    end_player(slot);
+    slot.play_state = MIDI_STOPPED;
+    current_track = -1;
+    return 1;
+}
+
+int midi_delete_all()
+{
+    release_tracks();
+    return 1;
+}
+
+int midi_shutdown()
+{
+    release_tracks();
+    stop_synth();
+    return 1;
+}

@@ -1,6 +1,9 @@
 // The music bank: up to 64 Standard MIDI Files, one playing at a time.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+
 constexpr int MUSIC_SLOTS = 64;
 
 enum MidiState : int {
@@ -10,9 +13,33 @@ enum MidiState : int {
     MIDI_STOPPED = 3,
 };
 
+// The synthesiser's player of one track (FluidSynth's own type).
+typedef struct _fluid_player_t fluid_player_t;
+
+// One slot of the bank. The track is the file's bytes, read and checked at
+// load; the player exists only while the track sounds.
+struct MidiSlot {
+    uint8_t* segment;               // the file's bytes; null when the slot is free
+    fluid_player_t* segment_state;  // the player of this track, while it plays
+    int id;
+    int play_state;                 // MidiState
+    uint32_t segment_bytes;
+};
+
 int midi_init();
 int midi_load(const char* filename);
 int midi_play(int id);
 int midi_stop(int id);
 int midi_delete_all();
 int midi_shutdown();
+
+// A slot and the current track as they stand, for the tests.
+const MidiSlot& midi_slot(int id);
+int midi_current_track();
+// 1 when a soundfont is loaded and the music renders into the audio device.
+int midi_synth_ready();
+
+// Checks that a Standard MIDI File can be walked safely: its header, each of
+// its tracks inside the file, and every event inside its track. Returns 1, or
+// 0 with *why naming the fault.
+int midi_validate(const uint8_t* bytes, size_t size, const char** why);

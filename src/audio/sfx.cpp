@@ -1,11 +1,144 @@
-// Placeholder until the effect bank lands: a bank with no device.
+// The sound-effect bank: 256 slots, each holding one effect's bytes in
+// memory, played by the mixer on the one audio device that sfx_init opens.
+//
+// Without a device (none on the machine, or none by design as in the replay
+// runner) the bank keeps all its slot logic, so ids and results are the same
+// as with sound; only nothing plays, and every loaded effect reports silent.
 #include "audio/sfx.h"
-int sfx_init() { return 1; }
-int sfx_load_wav(const char*, uint32_t) { return -1; }
-int sfx_play(int, uint32_t) { return 1; }
-int sfx_stop(int) { return 1; }
-int sfx_stop_all() { return 1; }
-int sfx_delete(int) { return 1; }
-int sfx_delete_all() { return 1; }
-int sfx_status(int) { return -1; }
-int sfx_shutdown() { return 1; }
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "audio/audio_file.h"
+#include "audio/mixer.h"
+#include "audio/wav.h"
+#include "platform/platform.h"
+#include "shell/report.h"
+
+static std::array<SoundSlot, SOUND_SLOTS> sound_bank;
+static int sound_device;  // 1 while the audio device is open
+static int sound_first_call = 1;
+
+const SoundSlot& sfx_slot(int id) { return sound_bank[id]; }
+int sfx_device_open() { return sound_device; }
+
+// Takes the bytes away from the mixer first, so the audio thread never reads
+// freed memory.
+static void release_buffer(SoundSlot& slot)
+{
+    if (!slot.buffer) return;
+    mixer_detach(slot.id);
+    delete[] slot.buffer;
+    slot.buffer = nullptr;
+}
+
+int sfx_init()
+{
+    if (sound_first_call) {
+        sound_bank = {};
+        sound_first_call = 0;
+        mixer_reset();
+        const char* why = nullptr;
+        sound_device = platform_audio_open(MIX_SAMPLE_RATE, MIX_BUFFER_FRAMES, mixer_render, &why);
+        // The game runs without sound rather than refuse to start; a device
+        // that is missing by design needs no warning.
+        if (!sound_device && why) {
+            char reason[320];
+            std::snprintf(reason, sizeof reason, "%s; playing without sound", why);
+            report_warning("audio", reason);
+        }
+    }
+    for (int i = 0; i < SOUND_SLOTS; ++i) {
+        SoundSlot& slot = sound_bank[i];
+        if (slot.buffer) sfx_stop(i);
+        release_buffer(slot);
+        slot = SoundSlot{nullptr, 0, 0, 0, i};
+    }
+    return 1;
+}
+
+int sfx_load_wav(const char* filename, uint32_t)
+{
+    // The loader's frequency, pan and volume flags ask for controls that no
+    // operation of the bank uses, so they change nothing here.
+    int id = 0;
+    while (id < SOUND_SLOTS && sound_bank[id].in_use) ++id;
+    if (id == SOUND_SLOTS) {
+        report_failure(filename, "every sound slot is taken");
+        return -1;
+    }
+    std::vector<uint8_t> file;
+    const char* why = nullptr;
+    WavData wav{};
+    if (!audio_read_file(filename, file, &why) || !wav_parse(file.data(), file.size(), wav, &why)) {
+        report_failure(filename, why);
+        return -1;
+    }
+    uint8_t* bytes = new (std::nothrow) uint8_t[wav.data_bytes];
+    if (!bytes) {
+        report_failure(filename, "out of memory");
+        return -1;
+    }
+    std::memcpy(bytes, wav.data, wav.data_bytes);
+    SoundSlot& slot = sound_bank[id];
+    slot.buffer = bytes;
+    slot.in_use = 1;
+    slot.sample_rate = static_cast<int>(wav.format.nSamplesPerSec);
+    slot.data_bytes = static_cast<int>(wav.data_bytes);
+    mixer_attach(id, bytes, wav.data_bytes);
+    return id;
+}
+
+int sfx_play(int id, uint32_t)
+{
+    // Every caller plays once; there is no looping.
+    if (!sound_bank[id].buffer) return 1;
+    if (sound_device) mixer_start(id);
+    return 1;
+}
+
+int sfx_stop(int id)
+{
+    if (sound_bank[id].buffer && sound_device) mixer_stop(id);
+    return 1;
+}
+
+int sfx_stop_all()
+{
+    for (int i = 0; i < SOUND_SLOTS; ++i) sfx_stop(i);
+    return 1;
+}
+
+int sfx_delete(int id)
+{
+    sfx_stop(id);
+    release_buffer(sound_bank[id]);
+    return 1;
+}
+
+int sfx_delete_all()
+{
+    for (int i = 0; i < SOUND_SLOTS; ++i) sfx_delete(i);
+    return 1;
+}
+
+int sfx_status(int id)
+{
+    if (!sound_bank[id].buffer) return -1;
+    if (!sound_device) return 0;  // nothing ever plays on a silent bank
+    return mixer_playing(id) ? DSBSTATUS_PLAYING : 0;
+}
+
+int sfx_shutdown()
+{
+    sfx_stop_all();
+    for (SoundSlot& slot : sound_bank) release_buffer(slot);
+    if (sound_device) platform_audio_close();
+    sound_device = 0;
+    // Nothing is held any more: a later sfx_init starts the bank afresh.
+    sound_first_call = 1;
+    return 1;
+}

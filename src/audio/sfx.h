@@ -12,6 +12,17 @@ constexpr uint32_t DSBCAPS_CTRLPAN = 0x40;
 constexpr uint32_t DSBCAPS_CTRLVOLUME = 0x80;
 constexpr int DSBSTATUS_PLAYING = 1;
 
+// One slot of the bank. `buffer` is the slot's own copy of the effect's bytes,
+// played as 8-bit mono at 11,025 Hz whatever the file declared; null when the
+// slot holds none.
+struct SoundSlot {
+    uint8_t* buffer;
+    int in_use;       // taken by a load; only sfx_init gives it back
+    int sample_rate;  // as the file declares it; nothing reads it
+    int data_bytes;   // the effect's length in bytes
+    int id;
+};
+
 int sfx_init();
 int sfx_load_wav(const char* filename, uint32_t flags);
 int sfx_play(int id, uint32_t flags);
@@ -21,3 +32,8 @@ int sfx_delete(int id);
 int sfx_delete_all();
 int sfx_status(int id);
 int sfx_shutdown();
+
+// A slot as it stands, for the tests and the music bank's checks.
+const SoundSlot& sfx_slot(int id);
+// 1 while the audio device is open: the music bank renders only then.
+int sfx_device_open();

@@ -1,0 +1,16 @@
+// Reading a sound or music file whole into memory, once, at load time: the
+// readers then check every size against the bytes really there, and the
+// audio thread never touches a file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// Larger than any effect or track of the game by far; a bigger file is
+// refused rather than allowed to take the machine's memory.
+constexpr size_t AUDIO_FILE_LIMIT = size_t{16} << 20;
+
+// Returns 1, or 0 with *why naming the fault (the system's words for an
+// unreadable file).
+int audio_read_file(const char* path, std::vector<uint8_t>& out, const char** why);

@@ -1,0 +1,115 @@
+// Reading RIFF WAVE files for the effect bank. The whole file is in memory and
+// every size in it is checked against what is really there before a byte is
+// read: a hostile file is refused, never read past.
+//
+// One chunk may be short: the data chunk, the last thing read. A file cut off
+// in its sample data (its data chunk, and usually its RIFF size, promise more
+// than there is) still plays as far as it goes. A chunk that must be stepped
+// over, or the format chunk, running past the end is refused: there is
+// nothing sensible behind it.
+#include "audio/wav.h"
+
+static uint16_t get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+static uint32_t get32(const uint8_t* p)
+{
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+static bool tag_is(const uint8_t* p, const char* tag)
+{
+    return p[0] == tag[0] && p[1] == tag[1] && p[2] == tag[2] && p[3] == tag[3];
+}
+
+struct RiffChunk {
+    size_t body;    // offset of the first byte after the 8-byte header
+    uint64_t size;  // as the header declares it
+};
+
+enum FindResult { FIND_OK, FIND_MISSING, FIND_OVERRUN };
+
+// Looks for the chunk `tag` starting at `pos`, stepping over others (each
+// padded to an even length). Chunks are searched inside [pos, end).
+static FindResult find_chunk(const uint8_t* bytes, size_t pos, size_t end, const char* tag, RiffChunk& out)
+{
+    while (end - pos >= 8) {
+        const uint8_t* header = bytes + pos;
+        const uint64_t size = get32(header + 4);
+        const size_t body = pos + 8;
+        if (tag_is(header, tag)) {
+            out = RiffChunk{body, size};
+            return FIND_OK;
+        }
+        const uint64_t next = body + size + (size & 1);
+        if (next > end) return FIND_OVERRUN;
+        pos = static_cast<size_t>(next);
+    }
+    return FIND_MISSING;
+}
+
+int wav_parse(const uint8_t* bytes, size_t size, WavData& out, const char** why)
+{
+    if (size < 12) {
+        *why = "truncated RIFF header";
+        return 0;
+    }
+    if (!tag_is(bytes, "RIFF") || !tag_is(bytes + 8, "WAVE")) {
+        *why = "not a RIFF WAVE file";
+        return 0;
+    }
+    const uint64_t riff_size = get32(bytes + 4);
+    if (riff_size < 4) {
+        *why = "RIFF size is smaller than its own header";
+        return 0;
+    }
+    // A RIFF size past the end is a file cut short: walk what is there.
+    const size_t form_end = (8 + riff_size < size) ? static_cast<size_t>(8 + riff_size) : size;
+
+    RiffChunk fmt{};
+    switch (find_chunk(bytes, 12, form_end, "fmt ", fmt)) {
+    case FIND_OK: break;
+    case FIND_MISSING: *why = "no format chunk"; return 0;
+    case FIND_OVERRUN: *why = "a chunk size runs past the end of the file"; return 0;
+    }
+    if (fmt.body + fmt.size > form_end) {
+        *why = "format chunk runs past the end of the file";
+        return 0;
+    }
+    if (fmt.size < 16) {
+        *why = "format chunk is shorter than 16 bytes";
+        return 0;
+    }
+    const uint8_t* f = bytes + fmt.body;
+    out.format.wFormatTag = get16(f);
+    out.format.nChannels = get16(f + 2);
+    out.format.nSamplesPerSec = get32(f + 4);
+    out.format.nAvgBytesPerSec = get32(f + 8);
+    out.format.nBlockAlign = get16(f + 12);
+    out.format.wBitsPerSample = get16(f + 14);
+    // The usual 16-byte PCM chunk has no extra-size field.
+    out.format.cbSize = fmt.size >= 18 ? get16(f + 16) : 0;
+    if (out.format.wFormatTag != WAVE_FORMAT_PCM) {
+        *why = "not PCM data";
+        return 0;
+    }
+
+    // The data chunk is looked for after the format chunk, as the files are written.
+    const uint64_t after_fmt = fmt.body + fmt.size + (fmt.size & 1);
+    RiffChunk data{};
+    const FindResult found =
+        after_fmt > form_end ? FIND_MISSING
+                             : find_chunk(bytes, static_cast<size_t>(after_fmt), form_end, "data", data);
+    switch (found) {
+    case FIND_OK: break;
+    case FIND_MISSING: *why = "no data chunk after the format chunk"; return 0;
+    case FIND_OVERRUN: *why = "a chunk size runs past the end of the file"; return 0;
+    }
+    const uint64_t there = form_end - data.body;
+    const uint64_t held = data.size < there ? data.size : there;
+    if (held == 0) {
+        *why = "data chunk is empty";
+        return 0;
+    }
+    out.data = bytes + data.body;
+    out.data_bytes = static_cast<uint32_t>(held);
+    return 1;
+}
