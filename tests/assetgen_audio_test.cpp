@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/midi.h"
 #include "audio/wav.h"
 
 namespace {
@@ -292,7 +293,10 @@ TEST(GeneratedMusic, FilesAreWellFormedFormatOne)
 {
     for (const char* name : kTracks) {
         SCOPED_TRACE(name);
-        const Smf smf = read_smf(read_data_file(name));
+        const std::vector<uint8_t> bytes = read_data_file(name);
+        const char* why = "";
+        EXPECT_EQ(midi_validate(bytes.data(), bytes.size(), &why), 1) << "the music bank refuses it: " << why;
+        const Smf smf = read_smf(bytes);
         ASSERT_TRUE(smf.ok) << smf.why;
         EXPECT_EQ(smf.format, 1);
         EXPECT_EQ(smf.track_chunks, smf.declared_tracks);
