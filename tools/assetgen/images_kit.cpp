@@ -202,8 +202,10 @@ Image canvas_quantize(const Canvas& cv, Quantizer& q, float dither, float thresh
         for (int x = 0; x < cv.w; ++x) {
             size_t i = size_t(y) * size_t(cv.w) + size_t(x);
             if (cv.a[i] < threshold) continue;
-            float d = dither * bayer8(x, y);
-            im.px[i] = quantize(q, cv.c[i] + Col{d, d, d});
+            // Dither less in the near-black, where it would show as a weave.
+            const Col& c = cv.c[i];
+            float d = dither * bayer8(x, y) * clampf(std::max({c.r, c.g, c.b}) / 16.0f, 0.2f, 1.0f);
+            im.px[i] = quantize(q, c + Col{d, d, d});
         }
     return im;
 }

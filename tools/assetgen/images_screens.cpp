@@ -33,7 +33,7 @@ void paint_space(Canvas& cv, uint32_t seed, float vivid, float clear_cx, float c
             float hue = fbm2(fx / 220.0f + 9.0f, fy / 220.0f, 3, seed + 4u);
             Col violet{44, 16, 70}, blue{12, 30, 78}, teal{8, 46, 54};
             Col neb = mix(mix(violet, blue, smoothstep(0.35f, 0.65f, hue)), teal, smoothstep(0.62f, 0.8f, hue) * 0.6f);
-            Col base{1.0f, 1.5f, 5.0f};
+            Col base{0.8f, 1.2f, 4.0f};
             base = base + Col{2, 2, 6} * band;
             // Darker along the top where the status texts sit.
             float top = smoothstep(0.0f, 70.0f, fy) * 0.6f + 0.4f;
@@ -327,12 +327,17 @@ bool make_splash(Image& out)
     render_asteroid(bodies, 0x5EED00Fu, 0.6f, 588.0f, 372.0f, 15.0f);
     render_asteroid(bodies, 0xA57E401Du, 0.3f, 470.0f, 420.0f, 9.0f);
     const float ship_x = 150.0f, ship_y = 352.0f, ship_a = -0.62f;
-    // The path it came by: an orbit round the star, fading behind it.
-    for (int i = 0; i < 24; ++i) {
-        float t = float(i) / 24.0f;
-        float a = (120.0f + 70.0f * t) * PI / 180.0f;
-        float x = sx + 180.0f * std::cos(a), y = sy + 70.0f * std::sin(a);
-        canvas_glow(cv, x, y, 1.4f, Col{90, 200, 255} * (0.15f + 0.85f * t * t));
+    // The path it came by, bending towards the star as an orbit does; traced
+    // back from the flame's tip, fading with distance.
+    {
+        float x = ship_x - 4.0f * 13.0f * std::cos(ship_a), y = ship_y - 4.0f * 13.0f * std::sin(ship_a);
+        float a = ship_a;
+        for (int i = 0; i < 170; ++i) {
+            a -= 0.0045f;
+            x -= std::cos(a);
+            y -= std::sin(a);
+            if (i % 7 == 3) canvas_glow(cv, x, y, 1.2f, Col{90, 200, 255} * (0.9f * (1.0f - float(i) / 170.0f)));
+        }
     }
     render_ship(bodies, ship_a, ship_x, ship_y, 4.0f, true, 7.0f);
     for (int y = 0; y < H; ++y)
