@@ -104,8 +104,8 @@ Piece compose_drifting()
         drums(p, kit, bars(kPartC + 4), bars(4), "........x.......", kBell, 34);
     }
 
-    // Part A again: the tune an octave-lift higher in places, vibraphone
-    // shadowing it, all the layers at once.
+    // Part A again: the tune climbing higher this time, the vibraphone
+    // shadowing it an octave down, all the layers at once.
     {
         const auto ch = progression(bars(kPartA2), kChordsA);
         pads(p, pad, kPad, ch, 4, 50, 70);

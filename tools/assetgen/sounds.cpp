@@ -93,7 +93,7 @@ std::vector<double> make_ahh(Rng& r)
         const double u = t / dur;
         // pitch: a quick upward break, then a long exponential fall
         double f0 = t < 0.06 ? 390.0 + 150.0 * (t / 0.06) : 540.0 * std::pow(0.40, (t - 0.06) / (dur - 0.06));
-        f0 *= 1.0 + 0.015 * jitter[i] + 0.025 * std::sin(kTwoPi * 6.0 * t) * std::min(1.0, t / 0.15);
+        f0 *= 1.0 + 0.02 * jitter[i] + 0.04 * std::sin(kTwoPi * 5.5 * t) * std::min(1.0, t / 0.2);
         phase += f0 / kRate;
         const double buzz = saw_bl(phase, f0, kRate, 0.7) * (1.0 + 0.08 * shimmer[i]);
         const double breath = rng_gauss(r) * (0.10 + 0.25 * u);
@@ -173,9 +173,8 @@ std::vector<double> make_gameover(Rng& r)
     const size_t first = samples_for(0.84);
     for (size_t i = 0; first + i < out.size(); ++i) {
         const double t = time_of(i);
-        const double f = 42.0 + 60.0 * std::exp(-t / 0.08);
+        // the phase of a sine gliding from 102 Hz down to 42 Hz
         const double ph = kTwoPi * (42.0 * t + 60.0 * 0.08 * (1.0 - std::exp(-t / 0.08)));
-        (void)f;
         out[first + i] += 0.35 * std::sin(ph) * std::exp(-t / 0.35) * std::min(1.0, t / 0.003) +
                           0.12 * rng_gauss(r) * std::exp(-t / 0.03);
     }
