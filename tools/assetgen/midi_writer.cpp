@@ -64,12 +64,6 @@ void control(Track& t, uint32_t tick, int channel, int controller, int value)
     add_event(t, tick, 2, {uint8_t(0xB0 | chan(channel)), clamp7(controller), clamp7(value)});
 }
 
-void pitch_bend(Track& t, uint32_t tick, int channel, int value)
-{
-    const int v = std::clamp(value + 8192, 0, 16383);
-    add_event(t, tick, 2, {uint8_t(0xE0 | chan(channel)), uint8_t(v & 0x7F), uint8_t(v >> 7)});
-}
-
 void note(Track& t, uint32_t tick, uint32_t length, int channel, int key, int velocity)
 {
     if (length == 0 || key < 0 || key > 127) return;

@@ -38,7 +38,6 @@ void key_signature(Track& t, uint32_t tick, int sharps, bool minor);
 void text(Track& t, uint32_t tick, uint8_t type, const std::string& s);
 void program(Track& t, uint32_t tick, int channel, int prog);
 void control(Track& t, uint32_t tick, int channel, int controller, int value);
-void pitch_bend(Track& t, uint32_t tick, int channel, int value);  // -8192..8191
 void note(Track& t, uint32_t tick, uint32_t length, int channel, int key, int velocity);
 
 // Format 1: one MThd, then one MTrk per track with running status; every

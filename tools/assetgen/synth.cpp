@@ -79,17 +79,6 @@ double biquad_run(Biquad& f, double x)
     return y;
 }
 
-void onepole_set(OnePole& f, double rate, double freq)
-{
-    f.a = 1.0 - std::exp(-kTwoPi * freq / rate);
-}
-
-double onepole_lowpass(OnePole& f, double x)
-{
-    f.y += f.a * (x - f.y);
-    return f.y;
-}
-
 // Harmonic k's weight: full up to `brightness` of the way to the limit, then
 // a cosine roll-off to zero at 0.45 x rate.
 static double harmonic_gain(double hz, double rate, double brightness)
@@ -169,20 +158,6 @@ double peak_of(const std::vector<double>& x)
     double p = 0.0;
     for (double v : x) p = std::max(p, std::fabs(v));
     return p;
-}
-
-double loudest_rms(const std::vector<double>& x, size_t window)
-{
-    if (x.empty()) return 0.0;
-    window = std::min(window, x.size());
-    const size_t hop = std::max<size_t>(window / 4, 1);
-    double best = 0.0;
-    for (size_t start = 0; start + window <= x.size(); start += hop) {
-        double s = 0.0;
-        for (size_t i = start; i < start + window; ++i) s += x[i] * x[i];
-        best = std::max(best, s / static_cast<double>(window));
-    }
-    return std::sqrt(best);
 }
 
 void normalise(std::vector<double>& x, double peak)

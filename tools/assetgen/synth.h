@@ -34,12 +34,6 @@ void biquad_highpass(Biquad& f, double rate, double freq, double q);
 void biquad_bandpass(Biquad& f, double rate, double freq, double q);  // 0 dB at the centre
 double biquad_run(Biquad& f, double x);
 
-struct OnePole {
-    double a = 0, y = 0;
-};
-void onepole_set(OnePole& f, double rate, double freq);
-double onepole_lowpass(OnePole& f, double x);
-
 // Additive band-limited sawtooth / square from a running phase (in cycles)
 // and the current frequency: harmonics above the limit are left out, with a
 // soft roll-off towards it, so sweeps never alias.
@@ -54,8 +48,6 @@ std::vector<double> smooth_noise(Rng& r, size_t n, size_t hold);
 void apply_fades(std::vector<double>& x, size_t fade_in, size_t fade_out);
 void remove_dc(std::vector<double>& x, double rate);
 double peak_of(const std::vector<double>& x);
-// The loudest RMS over any window of `window` samples (hop window/4).
-double loudest_rms(const std::vector<double>& x, size_t window);
 // Scales so that the largest magnitude is exactly `peak`.
 void normalise(std::vector<double>& x, double peak);
 // Soft saturation for density, normalised so tanh_drive(1, d) == 1.
