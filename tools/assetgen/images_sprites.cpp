@@ -550,11 +550,12 @@ bool make_explosion_sheet(Image& out)
 
 namespace {
 
-struct Part {
+struct Piece {
     enum Kind { CAPSULE, DISC, BOX } kind;
     P2 a, b;       // capsule end points; disc centre in a; box corners a..b
     float radius;  // capsule, disc, and the box's rounding
     Col colour;
+    enum Finish { MATT, GLOSS, LAMP } finish = MATT;  // a lamp shines whatever the light
 };
 
 float seg_distance(P2 p, P2 a, P2 b, P2& foot)
@@ -566,26 +567,26 @@ float seg_distance(P2 p, P2 a, P2 b, P2& foot)
     return std::sqrt((p.x - foot.x) * (p.x - foot.x) + (p.y - foot.y) * (p.y - foot.y));
 }
 
-// Where p lies on the part, a rounded normal as if each part were a tube or
+// Where p lies on the piece, a rounded normal as if each piece were a tube or
 // a ball; false outside it.
-bool part_hit(const Part& part, P2 p, Vec3& normal)
+bool piece_hit(const Piece& piece, P2 p, Vec3& normal)
 {
     P2 foot{};
     float d = 0;
-    switch (part.kind) {
-    case Part::CAPSULE: d = seg_distance(p, part.a, part.b, foot); break;
-    case Part::DISC:
-        foot = part.a;
+    switch (piece.kind) {
+    case Piece::CAPSULE: d = seg_distance(p, piece.a, piece.b, foot); break;
+    case Piece::DISC:
+        foot = piece.a;
         d = std::sqrt((p.x - foot.x) * (p.x - foot.x) + (p.y - foot.y) * (p.y - foot.y));
         break;
-    case Part::BOX:
-        foot = {clampf(p.x, part.a.x + part.radius, part.b.x - part.radius),
-                clampf(p.y, part.a.y + part.radius, part.b.y - part.radius)};
+    case Piece::BOX:
+        foot = {clampf(p.x, piece.a.x + piece.radius, piece.b.x - piece.radius),
+                clampf(p.y, piece.a.y + piece.radius, piece.b.y - piece.radius)};
         d = std::sqrt((p.x - foot.x) * (p.x - foot.x) + (p.y - foot.y) * (p.y - foot.y));
         break;
     }
-    if (d > part.radius) return false;
-    float ox = (p.x - foot.x) / part.radius, oy = (p.y - foot.y) / part.radius;
+    if (d > piece.radius) return false;
+    float ox = (p.x - foot.x) / piece.radius, oy = (p.y - foot.y) / piece.radius;
     normal = normalize({ox, oy, std::sqrt(std::max(0.0f, 1.0f - ox * ox - oy * oy)) + 0.15f});
     return true;
 }
@@ -612,21 +613,21 @@ bool make_astronaut_sheet(Image& out)
         P2 rh{rs.x + 4.2f * std::sin(PI - other * 2.0f) * 0.6f + 0.6f, rs.y + 4.2f * std::cos(other)};
         float kick = 0.6f * std::sin(t + 0.8f);
         const Col light = (f % 2 == 0) ? Col{255, 30, 30} : Col{40, 255, 40};
-        std::vector<Part> parts{
-            {Part::BOX, {5.3f, 7.6f}, {12.7f, 12.6f}, 1.5f, pack},             // backpack, behind
-            {Part::CAPSULE, {7.6f, 13.4f}, {6.8f + kick, 18.4f}, 1.45f, suit},  // legs
-            {Part::CAPSULE, {10.4f, 13.4f}, {11.2f - kick, 18.4f}, 1.45f, suit},
-            {Part::CAPSULE, {6.8f + kick, 17.9f}, {6.8f + kick, 18.5f}, 1.5f, orange},  // boots
-            {Part::CAPSULE, {11.2f - kick, 17.9f}, {11.2f - kick, 18.5f}, 1.5f, orange},
-            {Part::BOX, {6.0f, 8.2f}, {12.0f, 14.6f}, 1.6f, suit},  // torso
-            {Part::BOX, {7.6f, 10.2f}, {10.4f, 12.0f}, 0.5f, orange},  // chest panel
-            {Part::DISC, {9.0f, 11.1f}, {}, 0.9f, light},              // its blinking lamp
-            {Part::CAPSULE, ls, lh, 1.25f, suit},                      // arms
-            {Part::CAPSULE, rs, rh, 1.25f, suit},
-            {Part::DISC, lh, {}, 1.3f, orange},  // gloves
-            {Part::DISC, rh, {}, 1.3f, orange},
-            {Part::DISC, {9.0f, 4.8f}, {}, 3.9f, suit},                  // helmet
-            {Part::BOX, {6.6f, 3.4f}, {11.6f, 6.9f}, 1.6f, visor},       // visor
+        std::vector<Piece> pieces{
+            {Piece::BOX, {5.3f, 7.6f}, {12.7f, 12.6f}, 1.5f, pack},             // backpack, behind
+            {Piece::CAPSULE, {7.6f, 13.4f}, {6.8f + kick, 18.4f}, 1.45f, suit},  // legs
+            {Piece::CAPSULE, {10.4f, 13.4f}, {11.2f - kick, 18.4f}, 1.45f, suit},
+            {Piece::CAPSULE, {6.8f + kick, 17.9f}, {6.8f + kick, 18.5f}, 1.5f, orange},  // boots
+            {Piece::CAPSULE, {11.2f - kick, 17.9f}, {11.2f - kick, 18.5f}, 1.5f, orange},
+            {Piece::BOX, {6.0f, 8.2f}, {12.0f, 14.6f}, 1.6f, suit},  // torso
+            {Piece::BOX, {7.6f, 10.2f}, {10.4f, 12.0f}, 0.5f, orange},  // chest panel
+            {Piece::DISC, {9.0f, 11.1f}, {}, 0.9f, light, Piece::LAMP},  // its blinking lamp
+            {Piece::CAPSULE, ls, lh, 1.25f, suit},                      // arms
+            {Piece::CAPSULE, rs, rh, 1.25f, suit},
+            {Piece::DISC, lh, {}, 1.3f, orange},  // gloves
+            {Piece::DISC, rh, {}, 1.3f, orange},
+            {Piece::DISC, {9.0f, 4.8f}, {}, 3.9f, suit},                  // helmet
+            {Piece::BOX, {6.6f, 3.4f}, {11.6f, 6.9f}, 1.6f, visor, Piece::GLOSS},  // visor
         };
         Canvas cv = canvas_make(18, 20);
         constexpr int N = 6;
@@ -639,15 +640,15 @@ bool make_astronaut_sheet(Image& out)
                         float wx = float(x) + (float(sx) + 0.5f) / N - 9.0f;
                         float wy = float(y) + (float(sy) + 0.5f) / N - 10.0f;
                         P2 p{wx * cs + wy * sn + 9.0f, -wx * sn + wy * cs + 10.0f};
-                        for (size_t i = parts.size(); i-- > 0;) {
+                        for (size_t i = pieces.size(); i-- > 0;) {
                             Vec3 n{};
-                            if (!part_hit(parts[i], p, n)) continue;
+                            if (!piece_hit(pieces[i], p, n)) continue;
                             Vec3 ns{n.x * cs - n.y * sn, n.x * sn + n.y * cs, n.z};
                             float d = std::max(0.0f, dot(ns, LIGHT));
-                            Col c = parts[i].colour;
-                            bool lamp = i == 7;
-                            Col shaded = lamp ? c : c * (0.38f + 0.72f * d);
-                            if (i == 13) shaded = shaded + Col{255, 255, 220} * (0.6f * std::pow(d, 10.0f));
+                            const Piece& piece = pieces[i];
+                            Col shaded = piece.finish == Piece::LAMP ? piece.colour : piece.colour * (0.38f + 0.72f * d);
+                            if (piece.finish == Piece::GLOSS)
+                                shaded = shaded + Col{255, 255, 220} * (0.6f * std::pow(d, 10.0f));
                             px.sum = px.sum + shaded;
                             px.hits++;
                             break;
