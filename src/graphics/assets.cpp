@@ -6,6 +6,7 @@
 #include "audio/sfx.h"
 #include "game/world.h"
 #include "graphics/bmp.h"
+#include "graphics/display.h"
 #include "graphics/surface.h"
 #include "shell/report.h"
 
@@ -105,5 +106,15 @@ int load_assets()
     bmp_release(sheet);
     if (!ok) return 0;
     w.ship.explosion_frames = w.explosion_frames;
+
+    for (Surface* s : w.shots[0].frames) surface_prepare(s, display.back_buffer);
+    for (Surface* s : w.explosion_frames) surface_prepare(s, display.back_buffer);
+    for (Surface* s : w.astronaut.frames) surface_prepare(s, display.back_buffer);
+    for (Surface* s : w.star.frames) surface_prepare(s, display.back_buffer);
+    for (Surface* s : w.asteroids[0].frames) surface_prepare(s, display.back_buffer);
+    for (int i = 0; i < HEADINGS; ++i) {
+        surface_prepare(w.ship.frames[i], display.back_buffer);
+        surface_prepare(w.ship.thrust_frames[i], display.back_buffer);
+    }
     return 1;
 }

@@ -91,6 +91,8 @@ int display_init()
 
     const Rect screen{0, 0, SCREEN_WIDTH, SCREEN_HEIGHT};
     display.screen_clipper = clipper_attach(display.back_buffer, 1, &screen);
+    surface_prepare(display.backdrop_surface, display.back_buffer);
+    surface_prepare(display.intro_text_surface, display.back_buffer);
 
     if (!sfx_init()) return 0;
     if (!midi_init()) return 0;
@@ -104,11 +106,9 @@ int display_init()
 void display_flip()
 {
     if (!display.primary_surface || !display.back_buffer) return;
-    std::swap(display.primary_surface, display.back_buffer);
-    // The clip belongs to whichever buffer is drawn into.
-    SDL_Rect clip;
-    SDL_GetClipRect(display.primary_surface, &clip);
-    SDL_SetClipRect(display.back_buffer, &clip);
+    // The buffers exchange their memory; the surfaces, and the clip and blit
+    // set-up SDL keeps on them, stay where they are.
+    std::swap(display.primary_surface->pixels, display.back_buffer->pixels);
     present_visible();
 }
 

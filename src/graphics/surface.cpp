@@ -17,6 +17,11 @@ static SDL_Palette* shared_palette;
 
 void surface_set_palette(SDL_Palette* palette) { shared_palette = palette; }
 
+// A keyed surface keeps, in its userdata, a second SDL surface over the same
+// pixels without the key, for opaque copies: switching the key per blit
+// would make SDL rebuild (and allocate) its blit maps every frame.
+static Surface* opaque_view(Surface* s) { return static_cast<Surface*>(s->userdata); }
+
 Surface* surface_create(int width, int height, uint32_t memory_caps, int key_switch)
 {
     (void)memory_caps;  // SDL keeps every surface in the same memory
@@ -25,7 +30,17 @@ Surface* surface_create(int width, int height, uint32_t memory_caps, int key_swi
     SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, rounded, height, 8, SDL_PIXELFORMAT_INDEX8);
     if (!s) return nullptr;
     if (shared_palette) SDL_SetSurfacePalette(s, shared_palette);
-    if (key_switch >= 0) SDL_SetColorKey(s, SDL_TRUE, 0);
+    if (key_switch >= 0) {
+        SDL_Surface* view =
+            SDL_CreateRGBSurfaceWithFormatFrom(s->pixels, s->w, s->h, 8, s->pitch, SDL_PIXELFORMAT_INDEX8);
+        if (!view) {
+            SDL_FreeSurface(s);
+            return nullptr;
+        }
+        if (shared_palette) SDL_SetSurfacePalette(view, shared_palette);
+        s->userdata = view;
+        SDL_SetColorKey(s, SDL_TRUE, 0);
+    }
     return s;
 }
 
@@ -58,13 +73,18 @@ int surface_blit(Surface* source, int x, int y, int width, int height, Surface* 
     if (!source || !destination) return 0;
     SDL_Rect from{0, 0, width, height};
     SDL_Rect to{x, y, width, height};  // SDL rewrites it; it is ours to lose
-    // Every game surface carries the key; an opaque copy lifts it for the
-    // one blit.
-    const bool lift_key = !keyed && SDL_HasColorKey(source);
-    if (lift_key) SDL_SetColorKey(source, SDL_FALSE, 0);
-    const int result = SDL_BlitSurface(source, &from, destination, &to);
-    if (lift_key) SDL_SetColorKey(source, SDL_TRUE, 0);
+    Surface* from_surface = !keyed && opaque_view(source) ? opaque_view(source) : source;
+    const int result = SDL_BlitSurface(from_surface, &from, destination, &to);
     return result == 0 ? 1 : 0;
+}
+
+void surface_prepare(Surface* source, Surface* destination)
+{
+    if (!source || !destination) return;
+    // An empty copy makes SDL build its blit map without drawing anything.
+    SDL_Rect none{0, 0, 0, 0};
+    SDL_LowerBlit(source, &none, destination, &none);
+    if (opaque_view(source)) SDL_LowerBlit(opaque_view(source), &none, destination, &none);
 }
 
 Clipper* clipper_attach(Surface* surface, int rect_count, const Rect* rects)
@@ -93,7 +113,12 @@ Clipper* clipper_attach(Surface* surface, int rect_count, const Rect* rects)
 
 void clipper_release(Clipper* clipper) { delete clipper; }
 
-void surface_release(Surface* surface) { SDL_FreeSurface(surface); }
+void surface_release(Surface* surface)
+{
+    if (!surface) return;
+    SDL_FreeSurface(opaque_view(surface));
+    SDL_FreeSurface(surface);
+}
 
 // --- text -------------------------------------------------------------------
 

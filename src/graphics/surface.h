@@ -39,6 +39,10 @@ Surface* surface_create(int width, int height, uint32_t memory_caps, int key_swi
 int surface_fill_from_cell(const LoadedBitmap& bitmap, Surface* surface, int cell_width, int cell_height,
                            int cell_column, int cell_row, int bordered);
 int surface_blit(Surface* source, int x, int y, int width, int height, Surface* destination, int keyed);
+// SDL sets up (and allocates) what it needs for a source and destination
+// pair on their first copy; this does it ahead, at start-up, so that no frame
+// allocates.
+void surface_prepare(Surface* source, Surface* destination);
 Clipper* clipper_attach(Surface* surface, int rect_count, const Rect* rects);
 void clipper_release(Clipper* clipper);
 void surface_release(Surface* surface);
