@@ -161,6 +161,9 @@ void platform_window_close()
     destroy_window();
     SDL_SetEventFilter(nullptr, nullptr);
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    // The window goes last at shut-down; with nothing else of SDL left, let
+    // it give back what it keeps beyond its subsystems (its D-Bus link).
+    if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
 }
 
 // Shows what the texture holds, fitted to the window's present size.
