@@ -9,11 +9,14 @@
 // and the game runs without music.
 #include "audio/midi.h"
 
+#include <dlfcn.h>
 #include <fluidsynth.h>
 
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
+#include <iterator>
 #include <new>
 #include <vector>
 
@@ -53,11 +56,33 @@ static void keep_synth_log(int level, const char* message, void*)
     std::snprintf(synth_log, sizeof synth_log, "%s", message);
 }
 
+// Prints the kept complaint, if any, as one warning. The copy is taken under
+// the lock and printed outside it, so the callback never waits for a write.
 static void report_synth_log(const char* subject)
 {
-    if (synth_log[0] == '\0') return;
-    report_warning(subject, synth_log);
+    char message[sizeof synth_log];
+    platform_audio_lock();
+    std::memcpy(message, synth_log, sizeof message);
     synth_log[0] = '\0';
+    platform_audio_unlock();
+    if (message[0] != '\0') report_warning(subject, message);
+}
+
+// A soundfont that FluidSynth cannot read is tried by its DLS loader too,
+// whose library complains through GLib's log straight to standard error.
+// GLib comes loaded with FluidSynth; its default handler is borrowed for the
+// length of a load, so that the one warning line stays one.
+using GLibLogFunc = void (*)(const char* domain, int level, const char* message, void* data);
+using GLibSetDefaultHandler = GLibLogFunc (*)(GLibLogFunc handler, void* data);
+static void glib_quiet(const char*, int, const char*, void*) {}
+
+static int load_soundfont(const char* path)
+{
+    auto set_handler = reinterpret_cast<GLibSetDefaultHandler>(dlsym(RTLD_DEFAULT, "g_log_set_default_handler"));
+    const GLibLogFunc previous = set_handler ? set_handler(glib_quiet, nullptr) : nullptr;
+    const int id = fluid_synth_sfload(synth, path, 1);
+    if (set_handler) set_handler(previous, nullptr);
+    return id;
 }
 
 static void render_music(float* left, float* right, int frames)
@@ -86,7 +111,7 @@ static void stop_synth()
     synth_settings = nullptr;
 }
 
-static void start_synth()
+static void start_synth(const char* const* soundfonts, int count)
 {
     for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
         fluid_set_log_function(level, keep_synth_log, nullptr);
@@ -111,9 +136,10 @@ static void start_synth()
     }
     const char* refused = nullptr;
     char refusal[sizeof synth_log + 32] = "";
-    for (const char* path : SOUNDFONTS) {
+    for (int i = 0; i < count; ++i) {
+        const char* path = soundfonts[i];
         if (!readable(path)) continue;
-        if (fluid_synth_sfload(synth, path, 1) != FLUID_FAILED) {
+        if (load_soundfont(path) != FLUID_FAILED) {
             report_synth_log(path);
             mixer_set_music(render_music);
             return;
@@ -182,15 +208,17 @@ static void release_tracks()
     }
 }
 
-int midi_init()
+int midi_init_from(const char* const* soundfonts, int count)
 {
     release_tracks();  // a second call empties the bank
     for (int i = 0; i < MUSIC_SLOTS; ++i) music_bank[i] = MidiSlot{nullptr, nullptr, i, MIDI_FREE, 0};
     current_track = -1;
     // Without a device the effect bank has already said so, once.
-    if (!synth && sfx_device_open()) start_synth();
+    if (!synth && sfx_device_open()) start_synth(soundfonts, count);
     return 1;
 }
+
+int midi_init() { return midi_init_from(SOUNDFONTS, static_cast<int>(std::size(SOUNDFONTS))); }
 
 int midi_load(const char* filename)
 {

@@ -27,6 +27,9 @@ struct MidiSlot {
 };
 
 int midi_init();
+// midi_init with the soundfonts tried in the given order; midi_init itself
+// tries Debian's General MIDI soundfonts.
+int midi_init_from(const char* const* soundfonts, int count);
 int midi_load(const char* filename);
 int midi_play(int id);
 int midi_stop(int id);

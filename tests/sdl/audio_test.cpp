@@ -309,6 +309,44 @@ TEST_F(MusicDevice, MusicAndEffectsShareTheMix)
     EXPECT_GT(rms(both), rms(rest));
 }
 
+// --- no soundfont -----------------------------------------------------------------
+
+// No usable soundfont: one line naming what was wrong, and the bank goes on
+// without music, its ids unchanged.
+TEST_F(AudioDevice, WithoutASoundfontTheGameGoesOnWithoutMusic)
+{
+    const std::string junk = dir.write("junk.sf2", Bytes(4000, 0x5A));
+    const std::string none = dir.file("absent.sf2");
+    const std::string track = dir.write("t.mid", chord_file());
+    struct Case {
+        std::vector<std::string> fonts;
+        std::string line_starts;
+    };
+    const Case cases[] = {
+        {{none}, "kestrava: music: no General MIDI soundfont found"},
+        {{none, junk}, "kestrava: " + junk + ": "},
+    };
+    for (const Case& c : cases) {
+        std::vector<const char*> paths;
+        for (const std::string& f : c.fonts) paths.push_back(f.c_str());
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(midi_init_from(paths.data(), int(paths.size())), 1);
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(midi_synth_ready(), 0);
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        EXPECT_EQ(said.rfind(c.line_starts, 0), 0u) << said;
+        EXPECT_NE(said.find("playing without music"), std::string::npos) << said;
+        EXPECT_EQ(midi_load(track.c_str()), 0);
+        EXPECT_EQ(midi_load(track.c_str()), 1);
+        EXPECT_EQ(midi_play(1), 1);
+        EXPECT_EQ(midi_current_track(), 1);
+        platform_audio_lock();
+        EXPECT_TRUE(silent(render(2048)));
+        platform_audio_unlock();
+        midi_shutdown();
+    }
+}
+
 // --- no device ------------------------------------------------------------------
 
 // With no device the game goes on silently after one line; loads still fill
