@@ -189,6 +189,13 @@ static void start_player(MidiSlot& slot)
     if (player && fluid_player_add_mem(player, slot.segment, slot.segment_bytes) == FLUID_OK &&
         fluid_player_play(player) == FLUID_OK) {
         slot.segment_state = player;
+        // The player parses its copy of the file when it is first rendered.
+        // One block rendered here, under the lock, has that happen on this
+        // thread and not in the callback, which then never allocates; the
+        // track loses its first 1.5 ms.
+        float left[64];
+        float right[64];
+        fluid_synth_write_float(synth, 64, left, 0, 1, right, 0, 1);
     } else if (player) {
         delete_fluid_player(player);
     }
