@@ -61,6 +61,8 @@ protected:
 
     void SetUp() override
     {
+        // The dummy driver unless told otherwise: never the machine's speakers.
+        setenv("SDL_AUDIODRIVER", "dummy", 0);
         report_clear();
         ASSERT_EQ(sfx_init(), 1);
         ASSERT_EQ(sfx_device_open(), 1) << "SDL_AUDIODRIVER=dummy gives a device";
