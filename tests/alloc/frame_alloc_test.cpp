@@ -42,6 +42,9 @@ void* SDLCALL counted_realloc(void* p, size_t n)
 
 }  // namespace
 
+// The replacement pair allocates with malloc and frees with free, which is
+// matched, though GCC cannot see it through the replacement.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void* operator new(size_t n)
 {
     if (counting) ++allocations;
