@@ -1,0 +1,90 @@
+// PNG output through libpng. libpng reports its errors by a long jump, so the
+// writing itself stays in one plain function with nothing to unwind.
+#include "shell/png.h"
+
+#include <png.h>
+
+#include <cerrno>
+
+namespace {
+
+struct PngImage {
+    int width;
+    int height;
+    int colour_type;  // PNG_COLOR_TYPE_*
+    const uint8_t* rows;
+    size_t pitch;
+    const std::array<Rgb, 256>* palette;  // for PNG_COLOR_TYPE_PALETTE
+};
+
+int write_png(std::FILE* file, const PngImage& image)
+{
+    if (!file || image.width <= 0 || image.height <= 0 || !image.rows) return 0;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!png || !info) {
+        png_destroy_write_struct(&png, info ? &info : nullptr);
+        return 0;
+    }
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return 0;
+    }
+    png_init_io(png, file);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height), 8,
+                 image.colour_type, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_color colours[256];
+    if (image.colour_type == PNG_COLOR_TYPE_PALETTE) {
+        for (size_t i = 0; i < 256; ++i) colours[i] = png_color{(*image.palette)[i].r, (*image.palette)[i].g,
+                                                                 (*image.palette)[i].b};
+        png_set_PLTE(png, info, colours, 256);
+    }
+    png_write_info(png, info);
+    for (int y = 0; y < image.height; ++y) {
+        png_write_row(png, image.rows + static_cast<size_t>(y) * image.pitch);
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return std::fflush(file) == 0 && !std::ferror(file) ? 1 : 0;
+}
+
+// A whole file at `path`; a file left half-written is removed.
+int write_png_file(const char* path, const PngImage& image)
+{
+    std::FILE* file = std::fopen(path, "wb");
+    if (!file) return 0;
+    int ok = write_png(file, image);
+    if (std::fclose(file) != 0) ok = 0;
+    if (!ok) {
+        const int saved = errno;
+        std::remove(path);
+        errno = saved;
+    }
+    return ok;
+}
+
+}  // namespace
+
+int png_write_indexed(std::FILE* file, int width, int height, const uint8_t* pixels, size_t pitch,
+                      const std::array<Rgb, 256>& palette)
+{
+    return write_png(file, PngImage{width, height, PNG_COLOR_TYPE_PALETTE, pixels, pitch, &palette});
+}
+
+int png_write_indexed(const char* path, int width, int height, const uint8_t* pixels, size_t pitch,
+                      const std::array<Rgb, 256>& palette)
+{
+    return write_png_file(path, PngImage{width, height, PNG_COLOR_TYPE_PALETTE, pixels, pitch, &palette});
+}
+
+int png_write_rgb(const char* path, int width, int height, const uint8_t* rgb)
+{
+    return write_png_file(path, PngImage{width, height, PNG_COLOR_TYPE_RGB, rgb, static_cast<size_t>(width) * 3,
+                                         nullptr});
+}
+
+int png_write_rgba(const char* path, int width, int height, const uint8_t* rgba)
+{
+    return write_png_file(path, PngImage{width, height, PNG_COLOR_TYPE_RGB_ALPHA, rgba,
+                                         static_cast<size_t>(width) * 4, nullptr});
+}
