@@ -17,3 +17,7 @@ int write_image_previews(const std::string& dir);  // PNG contact sheets, 4x
 int write_sounds(const std::string& dir);
 int write_sound_previews(const std::string& dir);  // 44.1 kHz WAVs for listening
 int write_music(const std::string& dir);
+
+// The desktop icon, from the ship: DIR/kestrava-<size>.png for each size.
+constexpr int ICON_SIZES[] = {16, 32, 48, 64, 128, 256};
+int write_icons(const std::string& dir);
