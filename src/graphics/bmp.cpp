@@ -121,6 +121,9 @@ int bmp_read(LoadedBitmap& bitmap, const char* path)
     if (stride == 0) return refuse(file, path, "BMP width is not positive");
     if (info.biHeight == 0 || info.biHeight == INT32_MIN) return refuse(file, path, "BMP height is zero");
     const int64_t rows = info.biHeight > 0 ? info.biHeight : -static_cast<int64_t>(info.biHeight);
+    // Compared before multiplying: a wide image of many rows overflows even
+    // 64 bits, and the wrapped product would pass every test below.
+    if (stride > BMP_MAX_PIXEL_BYTES / rows) return refuse(file, path, "BMP image too large");
     const int64_t needed = stride * rows;
     if (needed > BMP_MAX_PIXEL_BYTES) return refuse(file, path, "BMP image too large");
     if (info.biSizeImage < needed) return refuse(file, path, "BMP image size smaller than its rows");
