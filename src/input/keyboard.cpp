@@ -1,11 +1,35 @@
 // Keyboard polling into the World's key_state. No events, no edges: a key is
 // seen when it is held at the moment of a poll.
+//
+// A frame may poll up to three times (at its top, in the intro, on the
+// level-clear and game-over screens). Live, each poll reads the keyboard
+// afresh. Recording or playing back, a frame's keys are fixed at its first
+// poll: a key script holds one line a frame, and a replay gives every poll of
+// the frame that line. Frames are told apart by the clock's mark: run_frame
+// calls clock_mark before its first poll, and a frame lasts at least 30 ms,
+// so each frame has a frame_start of its own.
 #include "input/keyboard.h"
 
+#include <array>
+#include <string>
+
 #include "game/world.h"
+#include "input/keyscript.h"
 #include "platform/platform.h"
+#include "shell/shell.h"
+
+enum class KeySource { LIVE, RECORD, PLAY };
 
 static bool keyboard_open;
+static KeySource source = KeySource::LIVE;
+static bool frame_latched;      // frame_keys hold the keys of the frame marked at latched_mark
+static uint32_t latched_mark;
+static std::array<uint8_t, 256> frame_keys;
+static std::FILE* record_file;
+static bool record_failed;
+static std::array<std::string, 128> record_lines;  // the line of each mask, made once
+static std::vector<uint8_t> play_frames;
+static size_t play_next;
 
 int keyboard_init()
 {
@@ -13,10 +37,37 @@ int keyboard_init()
     return keyboard_open ? 1 : 0;
 }
 
+// The keys of a new frame, as the game will see them all frame long.
+static void latch_frame()
+{
+    std::array<uint8_t, 256> held = world.key_state;  // without a device the last known state stands
+    if (keyboard_open) platform_keyboard_read(held.data());
+    uint8_t mask = keyscript_mask(held.data());
+    if (source == KeySource::RECORD) {
+        if (std::fputs(record_lines[mask].c_str(), record_file) < 0 || std::fputc('\n', record_file) < 0) {
+            record_failed = true;
+        }
+    } else {
+        const uint8_t quit = mask & SCRIPT_ESC;
+        mask = play_next < play_frames.size() ? play_frames[play_next] : 0;
+        mask |= quit;
+        ++play_next;
+    }
+    // Only what the script can say reaches the game, so a replay is exact.
+    keyscript_key_state(mask, frame_keys.data());
+    frame_latched = true;
+    latched_mark = frame_start;
+}
+
 void keyboard_poll()
 {
-    // Without a device the last known state stands.
-    if (keyboard_open) platform_keyboard_read(world.key_state.data());
+    if (source == KeySource::LIVE) {
+        // Without a device the last known state stands.
+        if (keyboard_open) platform_keyboard_read(world.key_state.data());
+        return;
+    }
+    if (!frame_latched || latched_mark != frame_start) latch_frame();
+    world.key_state = frame_keys;
 }
 
 bool key_down(int scan_code) { return world.key_state[static_cast<unsigned>(scan_code) & 0xFF] != 0; }
@@ -26,3 +77,33 @@ void keyboard_shutdown()
     if (keyboard_open) platform_keyboard_close();
     keyboard_open = false;
 }
+
+void keyboard_record(std::FILE* file)
+{
+    for (size_t mask = 0; mask < record_lines.size(); ++mask) record_lines[mask] = keyscript_line(uint8_t(mask));
+    record_file = file;
+    record_failed = false;
+    frame_latched = false;
+    source = KeySource::RECORD;
+}
+
+int keyboard_record_stop()
+{
+    const bool ok = source == KeySource::RECORD && !record_failed && std::fflush(record_file) == 0;
+    record_file = nullptr;
+    source = KeySource::LIVE;
+    frame_latched = false;
+    return ok ? 1 : 0;
+}
+
+void keyboard_play(const std::vector<uint8_t>& frames)
+{
+    play_frames = frames;
+    play_next = 0;
+    frame_latched = false;
+    source = KeySource::PLAY;
+}
+
+size_t keyboard_played_frames() { return play_next; }
+
+bool keyboard_play_finished() { return source == KeySource::PLAY && play_next >= play_frames.size(); }

@@ -1,7 +1,26 @@
 // The keyboard: a 256-byte key-state buffer by PC scan code, filled by polling.
+// It also records a run as a key script and plays one back.
 #pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <vector>
 
 int keyboard_init();
 void keyboard_poll();
 bool key_down(int scan_code);
 void keyboard_shutdown();
+
+// Recorded runs. From now on every frame's keys are written to `file` as one
+// key-script line, and every poll within a frame sees the keys of its first
+// poll, so that the recording replays exactly. The file stays the caller's.
+void keyboard_record(std::FILE* file);
+// Back to the live keyboard. 1 when every line reached the file.
+int keyboard_record_stop();
+
+// Playback: from now on each frame holds the keys of the script's next line;
+// of the keyboard (and pads) only ESC counts, and it quits.
+void keyboard_play(const std::vector<uint8_t>& frames);
+// The frames played so far, and whether the script has run out.
+size_t keyboard_played_frames();
+bool keyboard_play_finished();

@@ -9,14 +9,23 @@
 //
 // Keys come from SDL's keyboard state, which SDL keeps for the focused window
 // only: while the game's window has no focus every key reads as released
-// (SDL lets go of all keys when focus leaves), so nothing sticks held.
+// (SDL lets go of all keys when focus leaves), so nothing sticks held. Game
+// controllers add their buttons and stick to the same key state; SDL likewise
+// ignores them while the window has no focus. Pads come and go through
+// SDL's device events, at start-up as well as later.
+//
+// F12 saves the picture on screen: the edge keeps a copy of the last picture
+// presented, which is what the player sees.
 #include <SDL.h>
 
+#include <array>
 #include <cstring>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/sdl_edge.h"
 #include "shell/report.h"
+#include "shell/screenshot.h"
 
 static SDL_Window* window;
 static SDL_Renderer* renderer;
@@ -27,11 +36,21 @@ static bool fullscreen;
 static bool picture_shown;  // the texture holds a picture worth repainting
 static bool hide_return;
 static bool keyboard_opened;
+static bool pads_opened;  // the game-controller subsystem is up
 static uint32_t argb_table[256];
+static std::array<SDL_GameController*, 8> pads;
+static std::vector<uint8_t> shown_pixels;  // the last picture presented
+static std::array<PresentColor, 256> shown_palette;
 
 SDL_Window* sdl_edge_window() { return window; }
 SDL_Renderer* sdl_edge_renderer() { return renderer; }
 bool sdl_edge_fullscreen() { return fullscreen; }
+int sdl_edge_pad_count()
+{
+    int n = 0;
+    for (SDL_GameController* pad : pads) n += pad != nullptr;
+    return n;
+}
 
 // --- pure parts -------------------------------------------------------------
 
@@ -87,18 +106,32 @@ void key_state_from_sdl(const uint8_t* sdl_state, int count, bool* hide_return, 
     if (alt_held || *hide_return) key_state[PC_SCAN_RETURN] = 0;
 }
 
+void key_state_add_pad(const PadReading& pad, uint8_t* key_state)
+{
+    for (size_t b = 0; b < pad.held.size(); ++b) {
+        if (pad.held[b] && pad_codes[b]) key_state[pad_codes[b]] = PC_KEY_DOWN;
+    }
+    if (pad.left_x <= -PAD_DEAD_ZONE) key_state[pad_codes[SDL_CONTROLLER_BUTTON_DPAD_LEFT]] = PC_KEY_DOWN;
+    if (pad.left_x >= PAD_DEAD_ZONE) key_state[pad_codes[SDL_CONTROLLER_BUTTON_DPAD_RIGHT]] = PC_KEY_DOWN;
+    if (pad.left_y <= -PAD_DEAD_ZONE) key_state[pad_codes[SDL_CONTROLLER_BUTTON_DPAD_UP]] = PC_KEY_DOWN;
+    if (pad.left_y >= PAD_DEAD_ZONE) key_state[pad_codes[SDL_CONTROLLER_BUTTON_DPAD_DOWN]] = PC_KEY_DOWN;
+}
+
 // --- window and picture -----------------------------------------------------
 
 // Input reaches the game through the keyboard state alone; queuing the mouse,
 // text and key events nobody takes would let a long play fill SDL's queue (one
-// event is taken a frame) until the quit event itself no longer fits.
+// event is taken a frame) until the quit event itself no longer fits. Only the
+// edge's own keys (Alt+Enter, F12) and pads coming and going get through.
 static int SDLCALL keep_event(void*, SDL_Event* event)
 {
     const Uint32 type = event->type;
     if (type == SDL_KEYDOWN) {
-        return event->key.keysym.scancode == SDL_SCANCODE_RETURN && (event->key.keysym.mod & KMOD_ALT) &&
-               !event->key.repeat;
+        if (event->key.repeat) return 0;
+        const SDL_Scancode key = event->key.keysym.scancode;
+        return (key == SDL_SCANCODE_RETURN && (event->key.keysym.mod & KMOD_ALT)) || key == SDL_SCANCODE_F12;
     }
+    if (type == SDL_CONTROLLERDEVICEADDED || type == SDL_CONTROLLERDEVICEREMOVED) return 1;
     if (type >= SDL_KEYUP && type < SDL_AUDIODEVICEADDED) return 0;  // keys, text, mouse, pads, touch, drops
     if (type == SDL_SENSORUPDATE) return 0;
     return 1;
@@ -113,6 +146,7 @@ static void destroy_window()
     renderer = nullptr;
     window = nullptr;
     picture_shown = false;
+    shown_pixels = std::vector<uint8_t>();
 }
 
 static int fail_window()
@@ -145,6 +179,7 @@ int platform_window_open(const char* title, int width, int height)
     SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_NONE);
     picture_width = width;
     picture_height = height;
+    shown_pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
     fullscreen = true;
     SDL_ShowCursor(SDL_DISABLE);
 
@@ -189,6 +224,13 @@ void platform_present(const uint8_t* pixels, int pitch, int width, int height, c
     indices_to_argb(pixels, pitch, SDL_min(width, picture_width), SDL_min(height, picture_height), argb_table,
                     static_cast<uint8_t*>(target), target_pitch);
     SDL_UnlockTexture(texture);
+    const int rows = SDL_min(height, picture_height);
+    const size_t row_bytes = static_cast<size_t>(SDL_min(width, picture_width));
+    for (int y = 0; y < rows; ++y) {
+        std::memcpy(&shown_pixels[static_cast<size_t>(y) * static_cast<size_t>(picture_width)],
+                    pixels + static_cast<ptrdiff_t>(y) * pitch, row_bytes);
+    }
+    std::memcpy(shown_palette.data(), palette, sizeof shown_palette);
     picture_shown = true;
     show_texture();
 }
@@ -213,6 +255,37 @@ static void toggle_fullscreen()
     if (picture_shown) show_texture();
 }
 
+static void save_screenshot()
+{
+    if (!picture_shown) return;
+    screenshot_take(shown_pixels.data(), picture_width, picture_width, picture_height, shown_palette.data());
+}
+
+static void open_pad(int device_index)
+{
+    if (!pads_opened || !SDL_IsGameController(device_index)) return;
+    const SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(device_index);
+    for (SDL_GameController* pad : pads) {
+        if (pad && SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(pad)) == id) return;  // already ours
+    }
+    for (SDL_GameController*& slot : pads) {
+        if (slot) continue;
+        slot = SDL_GameControllerOpen(device_index);
+        if (!slot) report_warning("game controller", SDL_GetError());
+        return;
+    }
+}
+
+static void close_pad(SDL_JoystickID id)
+{
+    for (SDL_GameController*& pad : pads) {
+        if (pad && SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(pad)) == id) {
+            SDL_GameControllerClose(pad);
+            pad = nullptr;
+        }
+    }
+}
+
 PlatformEvent platform_poll_event()
 {
     SDL_Event event;
@@ -220,8 +293,18 @@ PlatformEvent platform_poll_event()
     switch (event.type) {
     case SDL_QUIT:
         return PLATFORM_EVENT_QUIT;
-    case SDL_KEYDOWN:  // only Alt+Enter gets past the filter
-        if (window) toggle_fullscreen();
+    case SDL_KEYDOWN:  // only Alt+Enter and F12 get past the filter
+        if (event.key.keysym.scancode == SDL_SCANCODE_F12) {
+            save_screenshot();
+        } else if (window) {
+            toggle_fullscreen();
+        }
+        break;
+    case SDL_CONTROLLERDEVICEADDED:
+        open_pad(event.cdevice.which);
+        break;
+    case SDL_CONTROLLERDEVICEREMOVED:
+        close_pad(event.cdevice.which);
         break;
     case SDL_WINDOWEVENT:
         switch (event.window.event) {
@@ -261,6 +344,10 @@ int platform_keyboard_open()
     }
     keyboard_opened = true;
     hide_return = false;
+    // Without pads the keyboard still plays; the pads already plugged in
+    // announce themselves with the same event as those plugged in later.
+    pads_opened = SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0;
+    if (!pads_opened) report_warning("game controllers", SDL_GetError());
     return 1;
 }
 
@@ -270,11 +357,29 @@ void platform_keyboard_read(uint8_t* key_state)
     int count = 0;
     const Uint8* sdl_state = SDL_GetKeyboardState(&count);
     key_state_from_sdl(sdl_state, count, &hide_return, key_state);
+    for (SDL_GameController* pad : pads) {
+        if (!pad) continue;
+        PadReading reading;
+        for (size_t b = 0; b < reading.held.size(); ++b) {
+            if (pad_codes[b]) {
+                reading.held[b] = SDL_GameControllerGetButton(pad, static_cast<SDL_GameControllerButton>(b)) != 0;
+            }
+        }
+        reading.left_x = SDL_GameControllerGetAxis(pad, SDL_CONTROLLER_AXIS_LEFTX);
+        reading.left_y = SDL_GameControllerGetAxis(pad, SDL_CONTROLLER_AXIS_LEFTY);
+        key_state_add_pad(reading, key_state);
+    }
 }
 
 void platform_keyboard_close()
 {
     if (!keyboard_opened) return;
+    for (SDL_GameController*& pad : pads) {
+        if (pad) SDL_GameControllerClose(pad);
+        pad = nullptr;
+    }
+    if (pads_opened) SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
+    pads_opened = false;
     SDL_QuitSubSystem(SDL_INIT_EVENTS);
     keyboard_opened = false;
 }

@@ -176,6 +176,40 @@ constexpr uint8_t PC_SCAN_RETURN = 0x1C;
 // to the window and must not start a game or a level.
 void key_state_from_sdl(const uint8_t* sdl_state, int count, bool* hide_return, uint8_t* key_state);
 
+// --- game controllers -------------------------------------------------------
+// A pad presses the keyboard's keys, so the game cannot tell the two apart:
+// the D-pad and the left stick steer, A fires, B brakes, Start is RETURN and
+// Back is ESC. 0 means the button presses nothing.
+constexpr std::array<uint8_t, SDL_CONTROLLER_BUTTON_MAX> make_pad_codes()
+{
+    std::array<uint8_t, SDL_CONTROLLER_BUTTON_MAX> t{};
+    t[SDL_CONTROLLER_BUTTON_DPAD_UP] = 0xC8;
+    t[SDL_CONTROLLER_BUTTON_DPAD_DOWN] = 0xD0;
+    t[SDL_CONTROLLER_BUTTON_DPAD_LEFT] = 0xCB;
+    t[SDL_CONTROLLER_BUTTON_DPAD_RIGHT] = 0xCD;
+    t[SDL_CONTROLLER_BUTTON_A] = 0x39;      // SPACE
+    t[SDL_CONTROLLER_BUTTON_B] = 0xD0;      // DOWN
+    t[SDL_CONTROLLER_BUTTON_START] = 0x1C;  // RETURN
+    t[SDL_CONTROLLER_BUTTON_BACK] = 0x01;   // ESC
+    return t;
+}
+
+inline constexpr std::array<uint8_t, SDL_CONTROLLER_BUTTON_MAX> pad_codes = make_pad_codes();
+
+// How far the stick must lean (of 32767) before it counts as a direction: a
+// worn stick at rest must not steer.
+constexpr int PAD_DEAD_ZONE = 10000;
+
+struct PadReading {
+    std::array<bool, SDL_CONTROLLER_BUTTON_MAX> held{};
+    int16_t left_x = 0;  // SDL's axes: negative left and up
+    int16_t left_y = 0;
+};
+
+// Adds what a pad holds to a key state the keyboard has filled; a key is down
+// when either holds it.
+void key_state_add_pad(const PadReading& pad, uint8_t* key_state);
+
 // --- picture ----------------------------------------------------------------
 // Where a picture goes in an output of out_w x out_h: the largest whole
 // multiple of its size that fits, centred; where not even one fits, the
@@ -192,3 +226,4 @@ void indices_to_argb(const uint8_t* pixels, int pitch, int width, int height, co
 SDL_Window* sdl_edge_window();
 SDL_Renderer* sdl_edge_renderer();
 bool sdl_edge_fullscreen();
+int sdl_edge_pad_count();  // pads open now

@@ -1,19 +1,145 @@
-// kestrava: the game. It takes no options and reads its data files from the
-// working directory.
-#include <cstdio>
+// kestrava: the game. Its data files are read from the working directory; when
+// that does not hold them, from the installed data folder next to the program
+// (../share/kestrava from its bin/), so that it starts from a desktop menu.
+//
+//   kestrava [--record FILE | --play FILE]
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "game/rules.h"
+#include "input/keyboard.h"
+#include "input/keyscript.h"
+#include "platform/platform.h"
 #include "shell/report.h"
 #include "shell/shell.h"
 
-int main(int, char**)
+static const char USAGE[] =
+    "usage: kestrava [--record FILE | --play FILE]\n"
+    "Fly around a burning star, shoot the asteroids and rescue the astronaut.\n"
+    "  --record FILE  play, and write the run to FILE as a key script\n"
+    "  --play FILE    play a key script back in the window; ESC quits\n"
+    "  --help         show this and exit\n"
+    "  --version      show the version and exit\n"
+    "Keys: UP thrust, DOWN brake, LEFT and RIGHT turn, SPACE fire, RETURN start,\n"
+    "ESC quit, Alt+Enter window or fullscreen, F12 screenshot. Game controllers\n"
+    "play too: D-pad or left stick, A fire, B brake, Start, Back quits.\n";
+
+static int usage_error(const std::string& what)
 {
-    if (!startup_all()) {
+    std::fprintf(stderr, "kestrava: %s (see --help)\n", what.c_str());
+    return 2;
+}
+
+static bool read_file(const char* path, std::vector<char>& bytes)
+{
+    std::FILE* f = std::fopen(path, "rb");
+    if (!f) return false;
+    char chunk[65536];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
+    const bool ok = !std::ferror(f);
+    std::fclose(f);
+    return ok;
+}
+
+static bool holds_data(const std::string& folder) { return access((folder + "/splash.bmp").c_str(), R_OK) == 0; }
+
+// Where the data files are when the working directory lacks them: beside the
+// program as installed, wherever the installation was moved to, else where
+// the build meant to install them.
+static void enter_data_folder()
+{
+    if (holds_data(".")) return;
+    std::vector<std::string> folders;
+    char exe[4096];
+    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (n > 0) {
+        const std::string path(exe, static_cast<size_t>(n));
+        folders.push_back(path.substr(0, path.rfind('/') + 1) + KESTRAVA_DATA_FROM_BIN);
+    }
+    folders.emplace_back(KESTRAVA_INSTALL_DATA_DIR);
+    for (const std::string& folder : folders) {
+        if (holds_data(folder) && chdir(folder.c_str()) == 0) return;
+    }
+    // Nowhere: the start-up names the file it misses.
+}
+
+// The recorded keys, one script line a frame, until the script runs out.
+static int play_loop()
+{
+    for (;;) {
+        if (platform_poll_event() == PLATFORM_EVENT_QUIT) break;
+        if (keyboard_play_finished()) break;
+        run_frame();
+    }
+    return 0;
+}
+
+int main(int argc, char** argv)
+{
+    const char* record_path = nullptr;
+    const char* play_path = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--help" || a == "-h") {
+            std::fputs(USAGE, stdout);
+            return 0;
+        } else if (a == "--version") {
+            std::printf("kestrava %s\n", KESTRAVA_VERSION);
+            return 0;
+        } else if (a == "--record" || a == "--play") {
+            if (i + 1 >= argc) return usage_error(a + " takes a file name");
+            (a == "--record" ? record_path : play_path) = argv[++i];
+        } else if (a.size() > 1 && a[0] == '-') {
+            return usage_error("unknown option '" + a + "'");
+        } else {
+            return usage_error("unexpected argument '" + a + "'");
+        }
+    }
+    if (record_path && play_path) return usage_error("--record and --play cannot be used together");
+
+    // Both files are named from where the player started the game, before it
+    // moves to its data folder.
+    static char record_buffer[1 << 16];
+    std::FILE* record = nullptr;
+    if (record_path) {
+        record = std::fopen(record_path, "w");
+        if (!record) return usage_error(std::string(record_path) + ": " + std::strerror(errno));
+        std::setvbuf(record, record_buffer, _IOFBF, sizeof record_buffer);
+        keyboard_record(record);
+    }
+    if (play_path) {
+        std::vector<char> text;
+        if (!read_file(play_path, text)) return usage_error(std::string(play_path) + ": " + std::strerror(errno));
+        std::vector<uint8_t> frames;
+        KeyScriptError bad;
+        if (!keyscript_parse(text.data(), text.size(), frames, bad)) {
+            std::fprintf(stderr, "kestrava: %s:%d: unknown key '%s'\n", play_path, bad.line, bad.word.c_str());
+            return 2;
+        }
+        keyboard_play(frames);
+    }
+    enter_data_folder();
+
+    int code = 1;
+    if (startup_all()) {
+        code = play_path ? play_loop() : main_loop();
+    } else {
         const char* why = report_text();
         std::fprintf(stderr, "kestrava: %s\n", why[0] ? why : "start-up failed");
-        shutdown_all();
-        return 1;
     }
-    const int code = main_loop();
     shutdown_all();
+    if (record) {
+        const bool written = keyboard_record_stop() == 1;
+        if (std::fclose(record) != 0 || !written) {
+            std::fprintf(stderr, "kestrava: %s: the recording could not be written whole\n", record_path);
+            if (code == 0) code = 1;
+        }
+    }
     return code;
 }

@@ -1,4 +1,4 @@
-// kestrava-replay [--frames N] [--trace FILE] [--dump DIR] [--every K] SCRIPT
+// kestrava-replay [--frames N] [--trace FILE] [--dump DIR] [--every K] [--png] SCRIPT
 //
 // Runs the game's own start-up headless (no window, no splash wait, no
 // sound), then one frame per script line, and prints the state trace.
@@ -14,17 +14,19 @@
 #include "graphics/bmp.h"
 #include "input/keyscript.h"
 #include "platform/headless.h"
+#include "shell/png.h"
 #include "shell/report.h"
 #include "shell/shell.h"
 #include "trace.h"
 
 static const char USAGE[] =
-    "usage: kestrava-replay [--frames N] [--trace FILE] [--dump DIR] [--every K] SCRIPT\n"
+    "usage: kestrava-replay [--frames N] [--trace FILE] [--dump DIR] [--every K] [--png] SCRIPT\n"
     "Runs Kestrava headless on a key script and prints its state trace.\n"
     "  --frames N    run exactly N frames (fewer if ESC comes first)\n"
     "  --trace FILE  write the trace to FILE instead of standard output\n"
     "  --dump DIR    write every K-th presented picture as DIR/frame-NNNNNN.bmp\n"
-    "  --every K     with --dump: every K-th frame (default 1)\n";
+    "  --every K     with --dump: every K-th frame (default 1)\n"
+    "  --png         with --dump: PNG files (frame-NNNNNN.png) instead of BMP\n";
 
 static int usage_error(const char* what, const char* detail)
 {
@@ -54,17 +56,22 @@ static bool read_file(const char* path, std::vector<char>& bytes)
     return ok;
 }
 
-static bool dump_picture(const std::string& dir, long frame)
+static bool dump_picture(const std::string& dir, long frame, bool png)
 {
     const HeadlessPicture pic = headless_picture();
     if (!pic.pixels) return true;
     std::array<Rgb, 256> palette{};
     for (int i = 0; i < 256; ++i) palette[i] = Rgb{pic.palette[i].r, pic.palette[i].g, pic.palette[i].b};
+    char name[64];
+    if (png) {
+        std::snprintf(name, sizeof name, "/frame-%06ld.png", frame);
+        return png_write_indexed((dir + name).c_str(), pic.width, pic.height, pic.pixels,
+                                 static_cast<size_t>(pic.pitch), palette) == 1;
+    }
     std::vector<uint8_t> rows(static_cast<size_t>(pic.width) * pic.height);
     for (int y = 0; y < pic.height; ++y)
         std::memcpy(&rows[static_cast<size_t>(y) * pic.width], pic.pixels + static_cast<size_t>(y) * pic.pitch,
                     static_cast<size_t>(pic.width));
-    char name[64];
     std::snprintf(name, sizeof name, "/frame-%06ld.bmp", frame);
     return bmp_write_8bit((dir + name).c_str(), pic.width, pic.height, rows.data(), palette) == 1;
 }
@@ -76,6 +83,7 @@ int main(int argc, char** argv)
     const char* trace_path = nullptr;
     const char* dump_dir = nullptr;
     const char* script_path = nullptr;
+    bool png = false;
     for (int i = 1; i < argc; ++i) {
         const char* a = argv[i];
         const bool has_value = i + 1 < argc;
@@ -94,6 +102,8 @@ int main(int argc, char** argv)
         } else if (std::strcmp(a, "--dump") == 0) {
             if (!has_value) return usage_error("--dump takes a folder", nullptr);
             dump_dir = argv[++i];
+        } else if (std::strcmp(a, "--png") == 0) {
+            png = true;
         } else if (a[0] == '-' && a[1] != '\0') {
             return usage_error("unknown option", a);
         } else if (script_path) {
@@ -103,6 +113,7 @@ int main(int argc, char** argv)
         }
     }
     if (!script_path) return usage_error("no script given (see --help)", nullptr);
+    if (png && !dump_dir) return usage_error("--png goes with --dump", nullptr);
 
     std::vector<char> text;
     if (!read_file(script_path, text)) return usage_error(script_path, std::strerror(errno));
@@ -129,7 +140,7 @@ int main(int argc, char** argv)
     static char block[TRACE_BLOCK_MAX];
     std::fwrite(block, 1, trace_block(0, block), out);
     int status = 0;
-    if (dump_dir && !dump_picture(dump, 0)) status = 1;
+    if (dump_dir && !dump_picture(dump, 0, png)) status = 1;
     uint8_t keys[256];
     for (long f = 1; f <= frames && status == 0; ++f) {
         const uint8_t mask = f <= static_cast<long>(script.size()) ? script[static_cast<size_t>(f - 1)] : 0;
@@ -137,7 +148,7 @@ int main(int argc, char** argv)
         headless_set_keys(keys);
         run_frame();
         std::fwrite(block, 1, trace_block(f, block), out);
-        if (dump_dir && f % every == 0 && !dump_picture(dump, f)) status = 1;
+        if (dump_dir && f % every == 0 && !dump_picture(dump, f, png)) status = 1;
         if (world.quit_requested) break;
     }
     if (status) std::fprintf(stderr, "kestrava-replay: %s: cannot write a picture\n", dump_dir);
