@@ -53,4 +53,15 @@ TEST(FuzzRegressions, BmpWhoseSizeOverflowsSixtyFourBits)
     EXPECT_EQ(read_refusal(found), found + ": BMP image too large");
 }
 
+// The most negative height has no positive twin in 32 bits; it is two
+// billion rows stored top first, not a height of zero.
+TEST(FuzzRegressions, BmpOfTheMostNegativeHeightIsTooLargeNotZero)
+{
+    TempDir dir;
+    const std::string path = dir.write("tall.bmp", bmp_header(4, INT32_MIN, 24, 16, 16));
+    EXPECT_EQ(read_refusal(path), path + ": BMP image too large");
+    const std::string zero = dir.write("flat.bmp", bmp_header(4, 0, 24, 16, 16));
+    EXPECT_EQ(read_refusal(zero), zero + ": BMP height is zero");
+}
+
 }  // namespace

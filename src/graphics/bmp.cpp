@@ -119,7 +119,7 @@ int bmp_read(LoadedBitmap& bitmap, const char* path)
     // cell copies past the buffer: refuse it.
     const int64_t stride = bmp_row_stride(info.biWidth, info.biBitCount);
     if (stride == 0) return refuse(file, path, "BMP width is not positive");
-    if (info.biHeight == 0 || info.biHeight == INT32_MIN) return refuse(file, path, "BMP height is zero");
+    if (info.biHeight == 0) return refuse(file, path, "BMP height is zero");
     const int64_t rows = info.biHeight > 0 ? info.biHeight : -static_cast<int64_t>(info.biHeight);
     // Compared before multiplying: a wide image of many rows overflows even
     // 64 bits, and the wrapped product would pass every test below.
