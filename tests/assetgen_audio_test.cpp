@@ -404,4 +404,70 @@ TEST(GeneratedMusic, RendersToSoundWithTheDefaultSoundfont)
     delete_fluid_settings(settings);
 }
 
+// The game plays its music with the small soundfont at a synthesiser gain
+// of 0.5, reverb and chorus on, and every level starts a track at random:
+// moving from one level to the next must not make the music jump. Each
+// track is rendered whole, the way the game plays it but at a quarter of
+// its sample rate to keep the test quick; that moves the levels by less
+// than half a decibel. The chorus alone lifts some string parts of this
+// soundfont by over 10 dB, so it has to be in the render.
+TEST(GeneratedMusic, TracksPlayAtOneLoudness)
+{
+    const char* soundfont = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+    ASSERT_TRUE(std::ifstream(soundfont).good()) << soundfont;
+    fluid_settings_t* settings = new_fluid_settings();
+    ASSERT_NE(settings, nullptr);
+    fluid_settings_setnum(settings, "synth.sample-rate", 11025.0);
+    fluid_settings_setnum(settings, "synth.gain", 0.5);
+    fluid_settings_setint(settings, "synth.reverb.active", 1);
+    fluid_settings_setint(settings, "synth.chorus.active", 1);
+    fluid_settings_setstr(settings, "player.timing-source", "sample");
+    fluid_settings_setint(settings, "synth.lock-memory", 0);
+    fluid_synth_t* synth = new_fluid_synth(settings);
+    ASSERT_NE(synth, nullptr);
+    ASSERT_NE(fluid_synth_sfload(synth, soundfont, 1), FLUID_FAILED);
+
+    constexpr int kBlock = 512;
+    constexpr long kLongest = 11025L * 200;  // a player that never ends fails, not hangs
+    std::vector<double> levels;
+    for (const char* name : kTracks) {
+        SCOPED_TRACE(name);
+        fluid_synth_system_reset(synth);
+        fluid_player_t* player = new_fluid_player(synth);
+        ASSERT_NE(player, nullptr);
+        const std::string path = std::string(KESTRAVA_DATA_DIR) + "/" + name;
+        ASSERT_EQ(fluid_player_add(player, path.c_str()), FLUID_OK);
+        ASSERT_EQ(fluid_player_play(player), FLUID_OK);
+        std::vector<float> left(kBlock), right(kBlock);
+        double sum = 0.0;
+        float peak = 0.0f;
+        long frames = 0;
+        while (fluid_player_get_status(player) == FLUID_PLAYER_PLAYING && frames < kLongest) {
+            ASSERT_EQ(fluid_synth_write_float(synth, kBlock, left.data(), 0, 1, right.data(), 0, 1), FLUID_OK);
+            for (int i = 0; i < kBlock; ++i) {
+                sum += double(left[i]) * left[i] + double(right[i]) * right[i];
+                peak = std::max({peak, std::fabs(left[i]), std::fabs(right[i])});
+            }
+            frames += kBlock;
+        }
+        EXPECT_LT(frames, kLongest) << "still playing after 200 s";
+        fluid_player_stop(player);
+        fluid_player_join(player);
+        delete_fluid_player(player);
+        const double rms_db = 10.0 * std::log10(sum / double(2 * std::max(frames, 1L)) + 1e-15);
+        levels.push_back(rms_db);
+        // about -24 dBFS: clear over the effects, with room for the peaks
+        EXPECT_GT(rms_db, -27.0);
+        EXPECT_LT(rms_db, -21.0);
+        EXPECT_LT(20.0 * std::log10(peak + 1e-15), -2.0) << "peaks too close to full scale";
+    }
+    delete_fluid_synth(synth);
+    delete_fluid_settings(settings);
+    ASSERT_EQ(levels.size(), std::size(kTracks));
+    const auto [quietest, loudest] = std::minmax_element(levels.begin(), levels.end());
+    EXPECT_LT(*loudest - *quietest, 3.0) << "loudest " << kTracks[loudest - levels.begin()] << " at " << *loudest
+                                         << " dB, quietest " << kTracks[quietest - levels.begin()] << " at "
+                                         << *quietest << " dB";
+}
+
 }  // namespace

@@ -57,8 +57,11 @@ void held_voice(Piece& p, smf::Track& t, int channel, int from, int to, int voic
 
 Piece compose_classic()
 {
-    Piece p = new_piece("Prelude in C", 66, 0xC1A551C);
-    p.loudness = 1.55;
+    // Played firmly, the loudest bar still short of velocity 127 so that the
+    // swell keeps its top. The figure never rests and the strings hold under
+    // it, so the prelude sounds fuller than the other pieces at the same
+    // touch: its faders sit well down.
+    Piece p = new_piece("Prelude in C", 66, 0xC1A551C, {.touch = 1.3, .fader_db = -6.7});
     smf::Track& cond = conductor(p);
     smf::key_signature(cond, 0, 0, false);
     // a breath before the return to C (bar 19), and the broadening close

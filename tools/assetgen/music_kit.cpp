@@ -1,6 +1,7 @@
 #include "music_kit.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -34,9 +35,9 @@ int pitch_class(const std::string& s, size_t& pos)
 
 }  // namespace
 
-Piece new_piece(const std::string& title, double bpm, uint64_t seed)
+Piece new_piece(const std::string& title, double bpm, uint64_t seed, Level level)
 {
-    Piece p{smf::Song{}, synth::rng_seeded(seed), 0, 1.0};
+    Piece p{smf::Song{}, synth::rng_seeded(seed), 0, level};
     p.song.tracks.reserve(kMaxTracks);
     p.song.tracks.push_back(smf::Track{});
     smf::Track& c = p.song.tracks[0];
@@ -48,6 +49,12 @@ Piece new_piece(const std::string& title, double bpm, uint64_t seed)
 
 smf::Track& conductor(Piece& p) { return p.song.tracks[0]; }
 
+int faded_volume(int volume, double fader_db)
+{
+    const double v = volume * std::pow(10.0, fader_db / 40.0);
+    return std::clamp(static_cast<int>(std::lround(v)), 0, 127);
+}
+
 smf::Track& add_part(Piece& p, const std::string& name, int channel, int program, int volume, int pan,
                      int reverb, int chorus)
 {
@@ -56,7 +63,7 @@ smf::Track& add_part(Piece& p, const std::string& name, int channel, int program
     smf::Track& t = p.song.tracks.back();
     smf::text(t, 0, 0x03, name);
     if (channel != kDrums) smf::program(t, 0, channel, program);
-    smf::control(t, 0, channel, 7, volume);
+    smf::control(t, 0, channel, 7, faded_volume(volume, p.level.fader_db));
     smf::control(t, 0, channel, 11, 127);
     smf::control(t, 0, channel, 10, pan);
     smf::control(t, 0, channel, 91, reverb);
@@ -67,7 +74,7 @@ smf::Track& add_part(Piece& p, const std::string& name, int channel, int program
 void play(Piece& p, smf::Track& t, int channel, uint32_t at, uint32_t len, int key, int velocity)
 {
     const int wobble = static_cast<int>(synth::rng_next(p.rng) % 7) - 3;
-    const int scaled = static_cast<int>(velocity * p.loudness + 0.5);
+    const int scaled = static_cast<int>(velocity * p.level.touch + 0.5);
     smf::note(t, at, len, channel, key, std::clamp(scaled + wobble, 1, 127));
     p.end = std::max(p.end, at + len);
 }

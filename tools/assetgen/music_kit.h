@@ -21,17 +21,30 @@ constexpr int kDrums = 9;                // channel 10
 
 constexpr uint32_t bars(double n) { return static_cast<uint32_t>(n * kBar); }
 
+// Where a piece sits in the game's mix. The scores are written in one
+// dynamic range; `touch` says how hard the parts play it (velocity, so
+// timbre as well as level) and `fader_db` moves every part's channel
+// volume by that many decibels, which sets the level without touching the
+// playing. The game switches tracks between levels, so the four pieces are
+// brought to one loudness here: measured over a whole track, rendered with
+// the game's soundfont at its gain, about -24 dBFS RMS, peaks under -3.
+struct Level {
+    double touch = 1.0;
+    double fader_db = 0.0;
+};
+
 // A piece under construction. Tracks are handed out as references, so the
 // track list is reserved up front and never reallocates.
 struct Piece {
     smf::Song song;
     synth::Rng rng;
     uint32_t end = 0;  // the tick the tracks end at
-    // Scales every velocity: the scores are written in one dynamic range,
-    // and this brings each piece to the same loudness as the others.
-    double loudness = 1.0;
+    Level level;
 };
-Piece new_piece(const std::string& title, double bpm, uint64_t seed);
+Piece new_piece(const std::string& title, double bpm, uint64_t seed, Level level = {});
+// A part's channel volume after the piece's fader. Channel volume works
+// on a squared curve: the level in dB is 40 log10(volume / 127).
+int faded_volume(int volume, double fader_db);
 smf::Track& conductor(Piece& p);
 smf::Track& add_part(Piece& p, const std::string& name, int channel, int program, int volume, int pan,
                      int reverb, int chorus = 0);

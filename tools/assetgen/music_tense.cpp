@@ -61,8 +61,9 @@ void timpani_roll(Piece& p, smf::Track& t, uint32_t at, uint32_t len, int key, i
 
 Piece compose_tense()
 {
-    Piece p = new_piece("Gravity Well", 100, 0x7E45E);
-    p.loudness = 1.3;
+    // Played as written, so that no note is pinned at velocity 127: the
+    // final strike stays harder than the climax, and the climax than Part B.
+    Piece p = new_piece("Gravity Well", 100, 0x7E45E, {.touch = 1.0, .fader_db = 0.0});
     smf::key_signature(conductor(p), 0, -1, true);
     smf::Track& piano = add_part(p, "Piano ostinato", kPiano, 0, 124, 52, 40);
     smf::Track& strings = add_part(p, "Tremolo strings", kStrings, 44, 80, 80, 70);
