@@ -87,9 +87,9 @@ void keyboard_record(std::FILE* file)
     source = KeySource::RECORD;
 }
 
-int keyboard_record_stop()
+int keyboard_go_live()
 {
-    const bool ok = source == KeySource::RECORD && !record_failed && std::fflush(record_file) == 0;
+    const bool ok = source != KeySource::RECORD || (!record_failed && std::fflush(record_file) == 0);
     record_file = nullptr;
     source = KeySource::LIVE;
     frame_latched = false;

@@ -15,8 +15,9 @@ void keyboard_shutdown();
 // key-script line, and every poll within a frame sees the keys of its first
 // poll, so that the recording replays exactly. The file stays the caller's.
 void keyboard_record(std::FILE* file);
-// Back to the live keyboard. 1 when every line reached the file.
-int keyboard_record_stop();
+// Back to the live keyboard, from a recording or a playback. 0 when a
+// recording could not write every line to its file, else 1.
+int keyboard_go_live();
 
 // Playback: from now on each frame holds the keys of the script's next line;
 // of the keyboard (and pads) only ESC counts, and it quits.

@@ -131,7 +131,12 @@ static int SDLCALL keep_event(void*, SDL_Event* event)
         const SDL_Scancode key = event->key.keysym.scancode;
         return (key == SDL_SCANCODE_RETURN && (event->key.keysym.mod & KMOD_ALT)) || key == SDL_SCANCODE_F12;
     }
-    if (type == SDL_CONTROLLERDEVICEADDED || type == SDL_CONTROLLERDEVICEREMOVED) return 1;
+    // SDL makes a controller's device events out of the joystick's, behind
+    // this filter: both must pass.
+    if (type == SDL_JOYDEVICEADDED || type == SDL_JOYDEVICEREMOVED || type == SDL_CONTROLLERDEVICEADDED ||
+        type == SDL_CONTROLLERDEVICEREMOVED) {
+        return 1;
+    }
     if (type >= SDL_KEYUP && type < SDL_AUDIODEVICEADDED) return 0;  // keys, text, mouse, pads, touch, drops
     if (type == SDL_SENSORUPDATE) return 0;
     return 1;

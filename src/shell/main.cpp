@@ -135,7 +135,7 @@ int main(int argc, char** argv)
     }
     shutdown_all();
     if (record) {
-        const bool written = keyboard_record_stop() == 1;
+        const bool written = keyboard_go_live() == 1;
         if (std::fclose(record) != 0 || !written) {
             std::fprintf(stderr, "kestrava: %s: the recording could not be written whole\n", record_path);
             if (code == 0) code = 1;
