@@ -3,6 +3,7 @@
 #include "shell/png.h"
 
 #include <png.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 
@@ -48,14 +49,17 @@ int write_png(std::FILE* file, const PngImage& image)
     return std::fflush(file) == 0 && !std::ferror(file) ? 1 : 0;
 }
 
-// A whole file at `path`; a file left half-written is removed.
+// A whole file at `path`; a file left half-written is removed. What is not a
+// plain file (a device, a pipe) is only written to, never removed.
 int write_png_file(const char* path, const PngImage& image)
 {
     std::FILE* file = std::fopen(path, "wb");
     if (!file) return 0;
+    struct stat st{};
+    const bool plain = fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode);
     int ok = write_png(file, image);
     if (std::fclose(file) != 0) ok = 0;
-    if (!ok) {
+    if (!ok && plain) {
         const int saved = errno;
         std::remove(path);
         errno = saved;

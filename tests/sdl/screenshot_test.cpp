@@ -1,8 +1,8 @@
 // Screenshots: the PNG writer read back through libpng, the pictures folder
 // as user-dirs.dirs and the environment name it, names that never replace an
 // earlier picture, and F12 on the player's edge saving what is on screen.
-#include <png.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -16,6 +16,7 @@
 #include <tuple>
 #include <vector>
 
+#include "../png_read.h"
 #include "platform/platform.h"
 #include "platform/sdl_edge.h"
 #include "shell/png.h"
@@ -25,48 +26,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// --- reading PNG back -------------------------------------------------------
-
-struct PngFile {
-    int width = 0;
-    int height = 0;
-    int colour_type = -1;
-    int bit_depth = 0;
-    std::vector<Rgb> palette;
-    std::vector<uint8_t> rows;  // packed, top first
-};
-
-bool read_png(const std::string& path, PngFile& out)
-{
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return false;
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_read_struct(&png, &info, nullptr);
-        std::fclose(file);
-        return false;
-    }
-    png_init_io(png, file);
-    png_read_info(png, info);
-    out.width = static_cast<int>(png_get_image_width(png, info));
-    out.height = static_cast<int>(png_get_image_height(png, info));
-    out.colour_type = png_get_color_type(png, info);
-    out.bit_depth = png_get_bit_depth(png, info);
-    png_colorp colours = nullptr;
-    int count = 0;
-    if (png_get_PLTE(png, info, &colours, &count) == PNG_INFO_PLTE) {
-        for (int i = 0; i < count; ++i) out.palette.push_back(Rgb{colours[i].red, colours[i].green, colours[i].blue});
-    }
-    const size_t row_bytes = png_get_rowbytes(png, info);
-    out.rows.assign(row_bytes * static_cast<size_t>(out.height), 0);
-    for (int y = 0; y < out.height; ++y) png_read_row(png, &out.rows[row_bytes * static_cast<size_t>(y)], nullptr);
-    png_read_end(png, nullptr);
-    png_destroy_read_struct(&png, &info, nullptr);
-    std::fclose(file);
-    return true;
-}
 
 std::array<Rgb, 256> test_palette(int shift)
 {
@@ -170,8 +129,19 @@ TEST(PngWriter, FailuresLeaveNoFileBehind)
     // A full disk.
     const std::array<Rgb, 256> palette = test_palette(0);
     const std::vector<uint8_t> picture = test_picture(640, 0);
-    EXPECT_EQ(png_write_indexed("/dev/full", 640, 480, picture.data(), 640, palette), 0);
+    std::FILE* full = std::fopen("/dev/full", "wb");
+    ASSERT_NE(full, nullptr);
+    EXPECT_EQ(png_write_indexed(full, 640, 480, picture.data(), 640, palette), 0);
+    std::fclose(full);
     EXPECT_TRUE(files_in(dir).empty());
+    // Named by its path, a device that fails the write is left in its place:
+    // only a plain file half-written is removed.
+    const std::string device = dir + "/full";
+    if (mknod(device.c_str(), S_IFCHR | 0600, makedev(1, 7)) == 0) {
+        EXPECT_EQ(png_write_indexed(device.c_str(), 640, 480, picture.data(), 640, palette), 0);
+        struct stat st{};
+        EXPECT_TRUE(stat(device.c_str(), &st) == 0 && S_ISCHR(st.st_mode)) << "the device was removed";
+    }
     fs::remove_all(dir);
 }
 
