@@ -20,7 +20,7 @@
 
 // The replay runner's own trace printer, so that the run and its replay are
 // printed by the same code.
-#include "../tools/replay/trace.cpp"
+#include "trace.h"
 
 namespace {
 
