@@ -1,0 +1,178 @@
+// A long headless game on seeded random keys, the World checked after every
+// frame, its resident memory watched. RETURN is pressed often, so the game
+// keeps leaving the intro, starting new games and entering new levels.
+//
+// CI plays 100,000 frames; KESTRAVA_SOAK_FRAMES=1000000 gives the long run.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "game/rules.h"
+#include "input/keyscript.h"
+#include "platform/headless.h"
+#include "shell/report.h"
+#include "shell/shell.h"
+
+namespace {
+
+long soak_frames()
+{
+    const char* text = std::getenv("KESTRAVA_SOAK_FRAMES");
+    const long n = text ? std::atol(text) : 0;
+    return n > 0 ? n : 100000;
+}
+
+// Resident memory of the process's own (anonymous) pages, in kB: what a leak
+// would grow. Pages of code and data files come and go as paths are first
+// taken and are not the game's to keep. Read without allocating, so that the
+// measuring adds nothing to what is measured (under AddressSanitizer every
+// freed block stays in quarantine and would count).
+long resident_kb(const char* field = "RssAnon:")
+{
+    char text[8192];
+    const int fd = open("/proc/self/status", O_RDONLY);
+    if (fd < 0) return -1;
+    const ssize_t got = read(fd, text, sizeof text - 1);
+    close(fd);
+    if (got <= 0) return -1;
+    text[got] = '\0';
+    const char* at = std::strstr(text, field);
+    return at ? std::atol(at + std::strlen(field)) : -1;
+}
+
+bool is_state(int32_t s) { return s == STATE_ACTIVE || s == STATE_DYING || s == STATE_GONE; }
+bool is_finite_body(float x, float y, float vx, float vy)
+{
+    return std::isfinite(x) && std::isfinite(y) && std::isfinite(vx) && std::isfinite(vy);
+}
+
+// The first broken invariant, or "".
+std::string broken_invariant()
+{
+    const World& w = world;
+    if (w.phase != PHASE_PLAYING && w.phase != PHASE_LEVEL_CLEAR && w.phase != PHASE_GAME_OVER &&
+        w.phase != PHASE_INTRO)
+        return "phase " + std::to_string(w.phase);
+    if (!(0 <= w.asteroids_left && w.asteroids_left <= w.asteroid_count && w.asteroid_count <= ASTEROID_SLOTS))
+        return "asteroids_left " + std::to_string(w.asteroids_left) + " of " + std::to_string(w.asteroid_count);
+    int present = 0;
+    for (int i = 0; i < ASTEROID_SLOTS; ++i) {
+        const Asteroid& a = w.asteroids[i];
+        if (!is_state(a.state)) return "asteroid " + std::to_string(i) + " state";
+        if (a.frame < 0 || a.frame > 15) return "asteroid " + std::to_string(i) + " frame " + std::to_string(a.frame);
+        if (a.explosion_frame < 0 || a.explosion_frame > EXPLOSION_FRAMES)
+            return "asteroid " + std::to_string(i) + " explosion_frame " + std::to_string(a.explosion_frame);
+        if (!is_finite_body(a.x, a.y, a.vx, a.vy)) return "asteroid " + std::to_string(i) + " not finite";
+        if (a.state != STATE_GONE) {
+            ++present;
+            if (i >= w.asteroid_count) return "asteroid " + std::to_string(i) + " beyond the level's count";
+        }
+    }
+    if (present != w.asteroids_left)
+        return "asteroids_left " + std::to_string(w.asteroids_left) + " but " + std::to_string(present) + " present";
+    int active_shots = 0;
+    for (int i = 0; i < SHOT_SLOTS; ++i) {
+        const Shot& s = w.shots[i];
+        if (!is_state(s.state)) return "shot " + std::to_string(i) + " state";
+        if (s.frame < 0 || s.frame > 2) return "shot " + std::to_string(i) + " frame " + std::to_string(s.frame);
+        if (s.explosion_frame != 0) return "shot " + std::to_string(i) + " explosion_frame";
+        if (s.life < 0 || s.life > 60) return "shot " + std::to_string(i) + " life " + std::to_string(s.life);
+        if (!is_finite_body(s.x, s.y, s.vx, s.vy)) return "shot " + std::to_string(i) + " not finite";
+        active_shots += s.state == STATE_ACTIVE;
+    }
+    if (w.live_shots != active_shots || w.live_shots > SHOT_SLOTS)
+        return "live_shots " + std::to_string(w.live_shots) + " but " + std::to_string(active_shots) + " active";
+    const Ship& ship = w.ship;
+    if (ship.heading < 0 || ship.heading > 15) return "heading " + std::to_string(ship.heading);
+    if (!is_state(ship.state)) return "ship state";
+    if (ship.explosion_frame < 0 || ship.explosion_frame > EXPLOSION_FRAMES) return "ship explosion_frame";
+    if (!is_finite_body(ship.x, ship.y, ship.vx, ship.vy)) return "ship not finite";
+    const Astronaut& n = w.astronaut;
+    if (!is_state(n.state)) return "astronaut state";
+    if (n.frame < 0 || n.frame > 5) return "astronaut frame " + std::to_string(n.frame);
+    if (n.explosion_frame < 0 || n.explosion_frame > EXPLOSION_FRAMES) return "astronaut explosion_frame";
+    if (!is_finite_body(n.x, n.y, n.vx, n.vy)) return "astronaut not finite";
+    if (w.star.frame < 0 || w.star.frame > 4) return "star frame " + std::to_string(w.star.frame);
+    return "";
+}
+
+uint64_t key_seed = 0x5EEDF00Dull;
+uint32_t key_rand()
+{
+    key_seed = key_seed * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<uint32_t>(key_seed >> 33);
+}
+
+// Fire most of the time, turn and thrust now and then, RETURN about every
+// eighth frame; never ESC.
+uint8_t random_keys()
+{
+    uint8_t mask = 0;
+    if (key_rand() % 8 == 0) mask |= SCRIPT_RETURN;
+    if (key_rand() % 4 != 0) mask |= SCRIPT_SPACE;
+    if (key_rand() % 6 == 0) mask |= SCRIPT_UP;
+    if (key_rand() % 10 == 0) mask |= SCRIPT_DOWN;
+    const uint32_t turn = key_rand() % 4;
+    if (turn == 0) mask |= SCRIPT_LEFT;
+    if (turn == 1) mask |= SCRIPT_RIGHT;
+    return mask;
+}
+
+TEST(Soak, InvariantsHoldEveryFrameAndMemoryStaysFlat)
+{
+    const long frames = soak_frames();
+    headless_reset();
+    report_clear();
+    ASSERT_EQ(startup_all(), 1) << report_text();
+
+    long games = 1, levels_cleared = 0, highest_level = 1, rescues = 0;
+    long rss_after_warm_up = 0, rss_highest = 0, all_after_warm_up = 0, all_highest = 0;
+    int32_t last_phase = world.phase;
+    uint8_t keys[256];
+    for (long f = 1; f <= frames; ++f) {
+        const int32_t astronaut_before = world.astronaut.state;
+        keyscript_key_state(random_keys(), keys);
+        headless_set_keys(keys);
+        run_frame();
+        const std::string broken = broken_invariant();
+        ASSERT_EQ(broken, "") << "after frame " << f;
+
+        if (astronaut_before == STATE_ACTIVE && world.astronaut.state == STATE_GONE) ++rescues;
+        if (world.phase != last_phase) {
+            if (last_phase == PHASE_GAME_OVER && world.phase == PHASE_PLAYING) ++games;
+            if (last_phase == PHASE_LEVEL_CLEAR && world.phase == PHASE_PLAYING) ++levels_cleared;
+            last_phase = world.phase;
+        }
+        highest_level = std::max<long>(highest_level, world.level);
+        if (f == 1000) {
+            rss_after_warm_up = resident_kb();
+            all_after_warm_up = resident_kb("VmRSS:");
+        }
+        if (f > 1000 && f % 1000 == 0) {
+            rss_highest = std::max(rss_highest, resident_kb());
+            all_highest = std::max(all_highest, resident_kb("VmRSS:"));
+        }
+    }
+    std::printf("soak: %ld frames, %ld games, %ld levels cleared, highest level %ld, %ld rescues; "
+                "own resident memory %ld kB after 1,000 frames, at most %ld kB after "
+                "(all resident memory %ld kB, at most %ld kB)\n",
+                frames, games, levels_cleared, highest_level, rescues, rss_after_warm_up, rss_highest,
+                all_after_warm_up, all_highest);
+    // The game must really have been played through its phases.
+    EXPECT_GT(games, frames / 5000);
+    EXPECT_GT(levels_cleared, 0);
+    // Frames allocate nothing: the process's own pages stay as they were
+    // (a page of stack or heap touched late is allowed, a leak is not).
+    if (frames > 1000) {
+        EXPECT_LE(rss_highest - rss_after_warm_up, 64) << "kB more resident memory";
+    }
+    shutdown_all();
+}
+
+}  // namespace
