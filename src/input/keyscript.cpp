@@ -1,6 +1,7 @@
 // Key-script parsing and writing.
 #include "input/keyscript.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "game/rules.h"
@@ -66,6 +67,21 @@ int keyscript_parse(const char* text, size_t size, std::vector<uint8_t>& frames,
         p = newline ? newline + 1 : end;
     }
     return 1;
+}
+
+int keyscript_load(const char* path, std::vector<uint8_t>& frames, KeyScriptError& error)
+{
+    error = KeyScriptError{};
+    std::FILE* f = std::fopen(path, "rb");
+    if (!f) return 0;
+    std::vector<char> text;
+    char chunk[65536];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) text.insert(text.end(), chunk, chunk + n);
+    const bool read = !std::ferror(f);
+    std::fclose(f);
+    if (!read) return 0;
+    return keyscript_parse(text.data(), text.size(), frames, error);
 }
 
 void keyscript_key_state(uint8_t mask, uint8_t* key_state)

@@ -26,6 +26,9 @@ struct KeyScriptError {
 // Parses a whole script. Returns 1 with one mask per frame, or 0 with the
 // first bad word and its line.
 int keyscript_parse(const char* text, size_t size, std::vector<uint8_t>& frames, KeyScriptError& error);
+// Reads and parses a script file. Returns 1; or 0 with error.line 0 when the
+// file cannot be read (errno says why), or the first bad word and its line.
+int keyscript_load(const char* path, std::vector<uint8_t>& frames, KeyScriptError& error);
 // The 256-byte key state a frame's mask stands for.
 void keyscript_key_state(uint8_t mask, uint8_t* key_state);
 // The mask of the seven script keys held in a key state.

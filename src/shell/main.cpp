@@ -35,18 +35,6 @@ static int usage_error(const std::string& what)
     return 2;
 }
 
-static bool read_file(const char* path, std::vector<char>& bytes)
-{
-    std::FILE* f = std::fopen(path, "rb");
-    if (!f) return false;
-    char chunk[65536];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
-    const bool ok = !std::ferror(f);
-    std::fclose(f);
-    return ok;
-}
-
 static bool holds_data(const std::string& folder) { return access((folder + "/splash.bmp").c_str(), R_OK) == 0; }
 
 // Where the data files are when the working directory lacks them: beside the
@@ -114,11 +102,10 @@ int main(int argc, char** argv)
         keyboard_record(record);
     }
     if (play_path) {
-        std::vector<char> text;
-        if (!read_file(play_path, text)) return usage_error(std::string(play_path) + ": " + std::strerror(errno));
         std::vector<uint8_t> frames;
         KeyScriptError bad;
-        if (!keyscript_parse(text.data(), text.size(), frames, bad)) {
+        if (!keyscript_load(play_path, frames, bad)) {
+            if (bad.line == 0) return usage_error(std::string(play_path) + ": " + std::strerror(errno));
             std::fprintf(stderr, "kestrava: %s:%d: unknown key '%s'\n", play_path, bad.line, bad.word.c_str());
             return 2;
         }

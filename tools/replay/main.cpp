@@ -44,18 +44,6 @@ static bool parse_count(const char* text, long min, long& out)
     return true;
 }
 
-static bool read_file(const char* path, std::vector<char>& bytes)
-{
-    std::FILE* f = std::fopen(path, "rb");
-    if (!f) return false;
-    char chunk[65536];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
-    const bool ok = !std::ferror(f);
-    std::fclose(f);
-    return ok;
-}
-
 static bool dump_picture(const std::string& dir, long frame, bool png)
 {
     const HeadlessPicture pic = headless_picture();
@@ -115,11 +103,10 @@ int main(int argc, char** argv)
     if (!script_path) return usage_error("no script given (see --help)", nullptr);
     if (png && !dump_dir) return usage_error("--png goes with --dump", nullptr);
 
-    std::vector<char> text;
-    if (!read_file(script_path, text)) return usage_error(script_path, std::strerror(errno));
     std::vector<uint8_t> script;
     KeyScriptError bad;
-    if (!keyscript_parse(text.data(), text.size(), script, bad)) {
+    if (!keyscript_load(script_path, script, bad)) {
+        if (bad.line == 0) return usage_error(script_path, std::strerror(errno));
         std::fprintf(stderr, "kestrava-replay: %s:%d: unknown key '%s'\n", script_path, bad.line, bad.word.c_str());
         return 2;
     }
