@@ -102,7 +102,10 @@ void key_state_from_sdl(const uint8_t* sdl_state, int count, bool* hide_return, 
     }
     const bool alt_held = (n > SDL_SCANCODE_LALT && sdl_state[SDL_SCANCODE_LALT]) ||
                           (n > SDL_SCANCODE_RALT && sdl_state[SDL_SCANCODE_RALT]);
+    // RETURN pressed as part of Alt+Enter stays hidden until it is let go,
+    // even when Alt comes up first and the toggle's event is still queued.
     if (!key_state[PC_SCAN_RETURN]) *hide_return = false;
+    if (alt_held && key_state[PC_SCAN_RETURN]) *hide_return = true;
     if (alt_held || *hide_return) key_state[PC_SCAN_RETURN] = 0;
 }
 
