@@ -407,7 +407,7 @@ TEST(NoDevice, WithoutADisplayTheGameExitsWithTheReason)
 // With no display at all (no X or Wayland server named, no driver asked
 // for) SDL falls back to its offscreen driver, and the game would run with
 // no window to see or to quit from. The window must refuse that fallback.
-TEST(NoDevice, DISABLED_WithNoDisplayAtAllTheGameExitsWithTheReason)
+TEST(NoDevice, WithNoDisplayAtAllTheGameExitsWithTheReason)
 {
     DataCopy data(DATA);
     Program game({GAME}, data.dir, {{"SDL_AUDIODRIVER", "dummy"}}, {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"});
