@@ -31,20 +31,6 @@ static int current_track = -1;
 static fluid_settings_t* synth_settings;
 static fluid_synth_t* synth;
 
-// The synthesiser's default gain of 0.2 leaves the music faint beside the
-// effects; this puts its loud passages near the limiter's knee.
-constexpr double MUSIC_GAIN = 0.5;
-
-// Debian's General MIDI soundfonts. The small one the game installs comes
-// first: it loads in a few tens of milliseconds into some 20 MB, where the
-// large one takes half a second and 150 MB. Then whatever the system's
-// default points at, then the large one by name.
-constexpr const char* SOUNDFONTS[] = {
-    "/usr/share/sounds/sf2/TimGM6mb.sf2",
-    "/usr/share/sounds/sf2/default-GM.sf2",
-    "/usr/share/sounds/sf2/FluidR3_GM.sf2",
-};
-
 // The synthesiser's first complaint since it was last reported. Written from
 // whichever thread the synthesiser runs on, always under the audio lock once
 // the music is attached to the mixer.
@@ -225,7 +211,7 @@ int midi_init_from(const char* const* soundfonts, int count)
     return 1;
 }
 
-int midi_init() { return midi_init_from(SOUNDFONTS, static_cast<int>(std::size(SOUNDFONTS))); }
+int midi_init() { return midi_init_from(MIDI_SOUNDFONTS, static_cast<int>(std::size(MIDI_SOUNDFONTS))); }
 
 int midi_load(const char* filename)
 {
