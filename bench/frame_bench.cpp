@@ -21,7 +21,7 @@
 #include "bench_common.h"
 #include "graphics/display.h"
 #include "platform/headless.h"
-#include "shell/report.h"
+#include "base/report.h"
 #include "shell/shell.h"
 
 extern char** environ;

@@ -40,12 +40,12 @@
 #include "audio/midi.h"
 #include "audio/mixer.h"
 #include "audio/sfx.h"
-#include "audio/wav.h"
+#include "formats/wav.h"
 #include "bench_common.h"
 #include "graphics/assets.h"
 #include "graphics/display.h"
 #include "platform/sdl_edge.h"
-#include "shell/report.h"
+#include "base/report.h"
 #include "shell/shell.h"
 
 extern char** environ;

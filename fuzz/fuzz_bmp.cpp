@@ -14,9 +14,9 @@
 #include <utility>
 
 #include "fuzz_file.h"
-#include "graphics/bmp.h"
+#include "formats/bmp.h"
 #include "graphics/surface.h"
-#include "shell/report.h"
+#include "base/report.h"
 
 namespace {
 

@@ -9,8 +9,9 @@
 #include <cstring>
 
 #include "audio/midi.h"
+#include "formats/midi_file.h"
 #include "fuzz_file.h"
-#include "shell/report.h"
+#include "base/report.h"
 
 namespace {
 

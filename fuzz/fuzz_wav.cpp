@@ -8,9 +8,9 @@
 #include <cstring>
 
 #include "audio/sfx.h"
-#include "audio/wav.h"
+#include "formats/wav.h"
 #include "fuzz_file.h"
-#include "shell/report.h"
+#include "base/report.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -16,7 +16,8 @@
 #include <vector>
 
 #include "audio/midi.h"
-#include "audio/wav.h"
+#include "formats/midi_file.h"
+#include "formats/wav.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "graphics/bmp.h"
+#include "formats/bmp.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "platform/clock.h"
 #include "platform/headless.h"
-#include "shell/shell.h"
 
 TEST(Clock, WaitCountsFromTheMarkAndSurvivesTheWrap)
 {

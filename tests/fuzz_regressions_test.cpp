@@ -6,8 +6,8 @@
 #include <string>
 
 #include "audio_files.h"
-#include "graphics/bmp.h"
-#include "shell/report.h"
+#include "formats/bmp.h"
+#include "base/report.h"
 
 namespace {
 

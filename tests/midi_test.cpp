@@ -6,9 +6,10 @@
 #include <string>
 
 #include "audio/midi.h"
+#include "formats/midi_file.h"
 #include "audio/sfx.h"
 #include "audio_files.h"
-#include "shell/report.h"
+#include "base/report.h"
 
 namespace {
 

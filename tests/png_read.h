@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "graphics/bmp.h"
+#include "formats/bmp.h"
 
 struct PngFile {
     int width = 0;
     int height = 0;
     int colour_type = -1;
     int bit_depth = 0;
-    std::vector<Rgb> palette;
+    std::vector<Colour> palette;
     std::vector<uint8_t> rows;  // packed, top first
 };
 
@@ -39,7 +39,7 @@ inline bool read_png(const std::string& path, PngFile& out)
     png_colorp colours = nullptr;
     int count = 0;
     if (png_get_PLTE(png, info, &colours, &count) == PNG_INFO_PLTE) {
-        for (int i = 0; i < count; ++i) out.palette.push_back(Rgb{colours[i].red, colours[i].green, colours[i].blue});
+        for (int i = 0; i < count; ++i) out.palette.push_back(Colour{colours[i].red, colours[i].green, colours[i].blue});
     }
     const size_t row_bytes = png_get_rowbytes(png, info);
     out.rows.assign(row_bytes * static_cast<size_t>(out.height), 0);

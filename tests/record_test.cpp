@@ -13,9 +13,10 @@
 #include "game/rules.h"
 #include "input/keyboard.h"
 #include "input/keyscript.h"
+#include "platform/clock.h"
 #include "platform/headless.h"
 #include "process.h"
-#include "shell/report.h"
+#include "base/report.h"
 #include "shell/shell.h"
 
 // The replay runner's own trace printer, so that the run and its replay are
@@ -77,27 +78,27 @@ TEST_F(Recording, EveryPollOfAFrameSeesItsFirstPoll)
     keyboard_record(file);
     clock_mark();
     hold(SCRIPT_RETURN);
-    keyboard_poll();
+    keyboard_poll(world.key_state);
     EXPECT_EQ(seen(), SCRIPT_RETURN);
     // RETURN let go and SPACE pressed between the top of the frame and the
     // intro's poll: the frame still holds RETURN alone.
     hold(SCRIPT_SPACE);
-    keyboard_poll();
+    keyboard_poll(world.key_state);
     EXPECT_EQ(seen(), SCRIPT_RETURN);
-    keyboard_poll();
+    keyboard_poll(world.key_state);
     EXPECT_EQ(seen(), SCRIPT_RETURN);
 
     next_frame();
-    keyboard_poll();
+    keyboard_poll(world.key_state);
     EXPECT_EQ(seen(), SCRIPT_SPACE);
     hold(SCRIPT_UP | SCRIPT_LEFT);
     next_frame();
-    keyboard_poll();
-    keyboard_poll();
+    keyboard_poll(world.key_state);
+    keyboard_poll(world.key_state);
     EXPECT_EQ(seen(), SCRIPT_UP | SCRIPT_LEFT);
     hold(0);
     next_frame();
-    keyboard_poll();
+    keyboard_poll(world.key_state);
     EXPECT_EQ(seen(), 0);
 
     // One line a frame, however often it polled.
@@ -105,10 +106,10 @@ TEST_F(Recording, EveryPollOfAFrameSeesItsFirstPoll)
 
     // Live again: each poll reads the keys afresh.
     hold(SCRIPT_ESC);
-    keyboard_poll();
+    keyboard_poll(world.key_state);
     EXPECT_EQ(seen(), SCRIPT_ESC);
     hold(SCRIPT_DOWN);
-    keyboard_poll();
+    keyboard_poll(world.key_state);
     EXPECT_EQ(seen(), SCRIPT_DOWN);
 }
 
@@ -121,7 +122,7 @@ TEST_F(Recording, OnlyTheScriptKeysAreRecordedAndSeen)
     keys[0x1E] = 0x80;  // A
     headless_set_keys(keys.data());
     clock_mark();
-    keyboard_poll();
+    keyboard_poll(world.key_state);
     // What the game sees is exactly what a replay of the line gives it.
     std::array<uint8_t, 256> want{};
     keyscript_key_state(SCRIPT_SPACE, want.data());
@@ -137,7 +138,7 @@ TEST_F(Recording, AFileThatCannotTakeTheLinesIsReported)
     for (int f = 0; f < 3; ++f) {
         hold(SCRIPT_UP);
         next_frame();
-        keyboard_poll();
+        keyboard_poll(world.key_state);
     }
     EXPECT_EQ(keyboard_go_live(), 0);
     std::fclose(full);
@@ -154,15 +155,15 @@ TEST_F(Recording, PlaybackHoldsEachLineAFrameAndHearsOnlyEsc)
 
     EXPECT_FALSE(keyboard_play_finished());
     clock_mark();
-    keyboard_poll();
-    keyboard_poll();
+    keyboard_poll(world.key_state);
+    keyboard_poll(world.key_state);
     EXPECT_EQ(seen(), SCRIPT_RETURN);
     EXPECT_EQ(world.key_state[0x1E], 0) << "a key no script can name";
     next_frame();
-    keyboard_poll();
+    keyboard_poll(world.key_state);
     EXPECT_EQ(seen(), SCRIPT_UP | SCRIPT_SPACE);
     next_frame();
-    keyboard_poll();
+    keyboard_poll(world.key_state);
     EXPECT_EQ(seen(), 0);
     EXPECT_EQ(keyboard_played_frames(), 3u);
     EXPECT_FALSE(keyboard_play_finished());
@@ -171,14 +172,14 @@ TEST_F(Recording, PlaybackHoldsEachLineAFrameAndHearsOnlyEsc)
     everything[DIK_ESCAPE] = 0x80;
     headless_set_keys(everything.data());
     next_frame();
-    keyboard_poll();
+    keyboard_poll(world.key_state);
     EXPECT_EQ(seen(), SCRIPT_LEFT | SCRIPT_ESC);
     EXPECT_TRUE(keyboard_play_finished());
 
     // Past the end no key is down but ESC.
     hold(0);
     next_frame();
-    keyboard_poll();
+    keyboard_poll(world.key_state);
     EXPECT_EQ(seen(), 0);
 }
 

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <string>
 
-#include "graphics/bmp.h"
+#include "formats/bmp.h"
 #include "png_read.h"
 #include "process.h"
 

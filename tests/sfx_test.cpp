@@ -6,9 +6,9 @@
 #include <string>
 
 #include "audio/sfx.h"
-#include "audio/wav.h"
+#include "formats/wav.h"
 #include "audio_files.h"
-#include "shell/report.h"
+#include "base/report.h"
 
 namespace {
 

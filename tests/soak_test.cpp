@@ -16,7 +16,7 @@
 #include "game/rules.h"
 #include "input/keyscript.h"
 #include "platform/headless.h"
-#include "shell/report.h"
+#include "base/report.h"
 #include "shell/shell.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "graphics/bmp.h"
+#include "formats/bmp.h"
 #include "graphics/surface.h"
 
 namespace {

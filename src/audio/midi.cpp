@@ -20,11 +20,12 @@
 #include <new>
 #include <vector>
 
-#include "audio/audio_file.h"
 #include "audio/mixer.h"
 #include "audio/sfx.h"
+#include "base/file.h"
+#include "base/report.h"
+#include "formats/midi_file.h"
 #include "platform/platform.h"
-#include "shell/report.h"
 
 static std::array<MidiSlot, MUSIC_SLOTS> music_bank;
 static int current_track = -1;
@@ -223,7 +224,7 @@ int midi_load(const char* filename)
     }
     std::vector<uint8_t> file;
     const char* why = nullptr;
-    if (!audio_read_file(filename, file, &why) || !midi_validate(file.data(), file.size(), &why)) {
+    if (!read_file(filename, AUDIO_FILE_LIMIT, file, &why) || !midi_validate(file.data(), file.size(), &why)) {
         report_failure(filename, why);
         return -1;
     }

@@ -55,8 +55,3 @@ const MidiSlot& midi_slot(int id);
 int midi_current_track();
 // 1 when a soundfont is loaded and the music renders into the audio device.
 int midi_synth_ready();
-
-// Checks that a Standard MIDI File can be walked safely: its header, each of
-// its tracks inside the file, and every event inside its track. Returns 1, or
-// 0 with *why naming the fault.
-int midi_validate(const uint8_t* bytes, size_t size, const char** why);

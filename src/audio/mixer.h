@@ -15,7 +15,7 @@
 #include <cstdint>
 
 #include "audio/sfx.h"
-#include "audio/wav.h"
+#include "formats/wav.h"
 
 constexpr int MIX_SAMPLE_RATE = 44100;
 // 11.6 ms at 44.1 kHz: an effect starts well within the frame that plays it.

@@ -12,11 +12,11 @@
 #include <new>
 #include <vector>
 
-#include "audio/audio_file.h"
 #include "audio/mixer.h"
-#include "audio/wav.h"
+#include "base/file.h"
+#include "base/report.h"
+#include "formats/wav.h"
 #include "platform/platform.h"
-#include "shell/report.h"
 
 static std::array<SoundSlot, SOUND_SLOTS> sound_bank;
 static int sound_device;  // 1 while the audio device is open
@@ -73,7 +73,7 @@ int sfx_load_wav(const char* filename, uint32_t)
     std::vector<uint8_t> file;
     const char* why = nullptr;
     WavData wav{};
-    if (!audio_read_file(filename, file, &why) || !wav_parse(file.data(), file.size(), wav, &why)) {
+    if (!read_file(filename, AUDIO_FILE_LIMIT, file, &why) || !wav_parse(file.data(), file.size(), wav, &why)) {
         report_failure(filename, why);
         return -1;
     }

@@ -4,7 +4,6 @@
 
 #include "audio/sfx.h"
 #include "game/rules.h"
-#include "graphics/display.h"
 
 static void step_active(Asteroid& a)
 {
@@ -31,22 +30,13 @@ static void step_active(Asteroid& a)
         }
     }
 
-    if (a.tick < a.delay) {
-        a.tick += 1;
-    } else {
-        a.tick = 0;
-        a.frame = a.frame < 15 ? a.frame + 1 : 0;
-    }
-    surface_blit(a.frames[a.frame], static_cast<int>(a.x), static_cast<int>(a.y), 31, 30, display.back_buffer, 1);
+    animate(a.frame, a.tick, a.delay, ASTEROID_SPRITE.frames);
+    draw_sprite(a.frames[a.frame], a.x, a.y, ASTEROID_SPRITE);
 }
 
 static void step_dying(Asteroid& a)
 {
-    if (a.explosion_frame < EXPLOSION_FRAMES) {
-        surface_blit(a.explosion_frames[a.explosion_frame], static_cast<int>(a.x), static_cast<int>(a.y), 42, 36,
-                     display.back_buffer, 1);
-        a.explosion_frame += 1;
-    } else {
+    if (!explosion_step(a.explosion_frames, a.explosion_frame, a.x, a.y)) {
         world.score += 10;
         world.asteroids_left -= 1;
         a.state = STATE_GONE;

@@ -6,7 +6,8 @@
 #include "game/rules.h"
 #include "graphics/display.h"
 #include "input/keyboard.h"
-#include "shell/shell.h"
+#include "platform/clock.h"
+#include "platform/platform.h"
 
 static void stop_music_and_effects()
 {
@@ -19,12 +20,6 @@ static bool level_goals_hold()
     return world.asteroids_left == 0 && world.astronaut.state == STATE_GONE && world.ship.state == STATE_ACTIVE;
 }
 
-static void draw_shadowed(const char* text, int x, int y, uint32_t colour)
-{
-    text_draw(text, x + 4, y + 4, SHADOW_GREY, display.back_buffer);
-    text_draw(text, x, y, colour, display.back_buffer);
-}
-
 void show_intro_frame()
 {
     world.intro_scroll_y -= 1;
@@ -32,7 +27,7 @@ void show_intro_frame()
     surface_blit(display.intro_text_surface, 0, world.intro_scroll_y, SCREEN_WIDTH, SCREEN_HEIGHT,
                  display.back_buffer, 1);
     display_flip();
-    clock_wait_until(30);
+    clock_wait_until(FRAME_MS);
 }
 
 void show_level_clear()
@@ -42,10 +37,10 @@ void show_level_clear()
     draw_shadowed(text, 200, 100, random_colour());
     std::snprintf(text, sizeof text, "Hit <enter> for level %d", world.level + 1);
     text_draw(text, 240, 150, TEXT_ORANGE, display.back_buffer);
-    keyboard_poll();
-    if (key_down(DIK_RETURN)) reset_level(1);
+    keyboard_poll(world.key_state);
+    if (key_down(DIK_RETURN)) reset_level(NEXT_LEVEL);
     display_flip();
-    clock_wait_until(30);
+    clock_wait_until(FRAME_MS);
 }
 
 int run_frame()
@@ -53,29 +48,23 @@ int run_frame()
     World& w = world;
     if (w.quit_requested) return 0;
     clock_mark();
-    keyboard_poll();
+    keyboard_poll(w.key_state);
     if (key_down(DIK_ESCAPE)) {
         // The last frame is still drawn, shown and paced.
         w.quit_requested = 1;
-        window_destroy();
+        platform_window_destroy();
     }
 
     surface_blit(display.backdrop_surface, 0, 0, SCREEN_WIDTH, SCREEN_HEIGHT, display.back_buffer, 0);
 
     Star& star = w.star;
-    if (star.tick < star.delay) {
-        star.tick += 1;
-    } else {
-        star.tick = 0;
-        star.frame = star.frame >= 4 ? 0 : star.frame + 1;
-    }
-    surface_blit(star.frames[star.frame], static_cast<int>(star.x), static_cast<int>(star.y), 30, 24,
-                 display.back_buffer, 1);
+    animate(star.frame, star.tick, star.delay, STAR_SPRITE.frames);
+    draw_sprite(star.frames[star.frame], star.x, star.y, STAR_SPRITE);
 
     if (w.phase == PHASE_INTRO) {
         show_intro_frame();
         w.intro_timer -= 1;
-        keyboard_poll();
+        keyboard_poll(w.key_state);
         if (!(key_down(DIK_RETURN) || key_down(DIK_SPACE) || w.intro_timer < 0)) return 1;
         w.phase = PHASE_PLAYING;
     }
@@ -113,13 +102,13 @@ int run_frame()
         } else {
             draw_shadowed("GAME OVER", 270, 100, random_colour());
             text_draw("Hit <enter> to play again!", 240, 150, TEXT_ORANGE, display.back_buffer);
-            keyboard_poll();
-            if (key_down(DIK_RETURN)) reset_level(0);
+            keyboard_poll(w.key_state);
+            if (key_down(DIK_RETURN)) reset_level(NEW_GAME);
         }
     }
 
     w.frame_parity = w.frame_parity == 0 ? 1 : 0;
     display_flip();
-    clock_wait_until(30);
+    clock_wait_until(FRAME_MS);
     return 1;
 }

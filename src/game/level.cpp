@@ -17,7 +17,7 @@ int game_rand()
 void build_heading_tables()
 {
     // The step is a little short of pi/8, so headings 4, 8 and 12 are not
-    // exactly axis-aligned; the game has always flown that way.
+    // exactly axis-aligned; recorded runs depend on these very values.
     for (int h = 0; h < HEADINGS; ++h) {
         const double angle = h * 0.39269875;
         world.sin_table[h] = static_cast<float>(std::sin(angle));
@@ -43,7 +43,7 @@ int reset_level(int next_level)
     midi_play(w.music_tracks[game_rand() % 4]);
 
     int n;
-    if (next_level == 0) {
+    if (next_level == NEW_GAME) {
         w.level = 1;
         w.score = 0;
         n = 3;
@@ -104,15 +104,15 @@ int reset_level(int next_level)
         s.explosion_frame = 0;
     }
 
-    Astronaut& n_ = w.astronaut;
-    n_.frame = 0;
-    n_.tick = 0;
-    n_.state = STATE_ACTIVE;
-    n_.explosion_frame = 0;
-    n_.x = static_cast<float>((game_rand() % 640) / 2);
-    n_.y = static_cast<float>(game_rand() % 480);
-    n_.vx = 2.0f;
-    n_.vy = 1.0f;
-    n_.air = 300 * w.level + 300;
+    Astronaut& astronaut = w.astronaut;
+    astronaut.frame = 0;
+    astronaut.tick = 0;
+    astronaut.state = STATE_ACTIVE;
+    astronaut.explosion_frame = 0;
+    astronaut.x = static_cast<float>((game_rand() % 640) / 2);
+    astronaut.y = static_cast<float>(game_rand() % 480);
+    astronaut.vx = 2.0f;
+    astronaut.vy = 1.0f;
+    astronaut.air = 300 * w.level + 300;
     return 1;
 }

@@ -5,20 +5,17 @@
 
 #include "game/world.h"
 
-// Keyboard scan codes the rules read (physical PC key positions).
-constexpr int DIK_ESCAPE = 1;
-constexpr int DIK_RETURN = 28;
-constexpr int DIK_SPACE = 57;
-constexpr int DIK_UP = 200;
-constexpr int DIK_LEFT = 203;
-constexpr int DIK_RIGHT = 205;
-constexpr int DIK_DOWN = 208;
+// Whether a key was held at the frame's last keyboard poll.
+inline bool key_down(int scan_code) { return world.key_state[static_cast<unsigned>(scan_code) & 0xFF] != 0; }
 
 // level.cpp: the one random generator; its state starts at 1 with the
 // process and is never reseeded.
 extern uint32_t rand_state;
 int game_rand();
 void build_heading_tables();
+// reset_level's argument: a new game from level 1, or the next level.
+constexpr int NEW_GAME = 0;
+constexpr int NEXT_LEVEL = 1;
 int reset_level(int next_level);
 
 // gravity.cpp
@@ -38,6 +35,17 @@ void gravity_step(float& x, float& y, float& vx, float& vy, const BodyMotion& mo
 // Contact tests truncate each reference point toward zero.
 inline int trunc_ref(float v, double offset) { return static_cast<int>(static_cast<double>(v) + offset); }
 
+// bodies.cpp: what every animated body does alike.
+// One animation step: the tick counts up to `limit`, then the next of the
+// body's `pictures` comes, after the last the first.
+void animate(int32_t& frame, int32_t& tick, int limit, int pictures);
+// Draws a picture of a body's sprite with its top-left corner at the body's
+// position, truncated to whole pixels, keyed over the back buffer.
+void draw_sprite(Surface* picture, float x, float y, const SpriteSize& size);
+// Draws the next of the body's ten explosion pictures; false when all ten
+// have been shown and the body is gone.
+bool explosion_step(const ExplosionFrames& pictures, int32_t& explosion_frame, float x, float y);
+
 void asteroids_step();
 void ship_step();
 void fire_shot();
@@ -52,6 +60,8 @@ constexpr uint32_t TEXT_RED = 0x1414FF;    // (255, 20, 20)
 constexpr uint32_t TEXT_ORANGE = 16584;    // (200, 64, 0)
 // A fresh flashing colour from three draws: blue, green, then red.
 uint32_t random_colour();
+// A text in its colour over its dark grey shadow, 4 pixels right and down.
+void draw_shadowed(const char* text, int x, int y, uint32_t colour);
 
 // frame.cpp
 int run_frame();

@@ -5,8 +5,6 @@
 
 #include "audio/sfx.h"
 #include "game/rules.h"
-#include "graphics/display.h"
-#include "input/keyboard.h"
 
 static void start_engine_sound()
 {
@@ -53,29 +51,26 @@ static void step_active(Ship& ship)
         sfx_play(w.snd_explosion, 0);
     }
 
-    Astronaut& n = w.astronaut;
-    if (n.state == STATE_ACTIVE && std::abs(sx - trunc_ref(n.x, 9)) < 20 && std::abs(sy - trunc_ref(n.y, 10)) < 19) {
-        n.state = STATE_GONE;
+    Astronaut& astronaut = w.astronaut;
+    if (astronaut.state == STATE_ACTIVE && std::abs(sx - trunc_ref(astronaut.x, 9)) < 20 &&
+        std::abs(sy - trunc_ref(astronaut.y, 10)) < 19) {
+        astronaut.state = STATE_GONE;
         sfx_play(w.snd_energize, 0);
         w.score += 10 * w.asteroid_count;
     }
 
-    Surface* image = ship.thrust == THRUST_FORWARD ? ship.thrust_frames[ship.heading] : ship.frames[ship.heading];
-    surface_blit(image, static_cast<int>(ship.x), static_cast<int>(ship.y), 22, 18, display.back_buffer, 1);
+    Surface* picture = ship.thrust == THRUST_FORWARD ? ship.thrust_frames[ship.heading] : ship.frames[ship.heading];
+    draw_sprite(picture, ship.x, ship.y, SHIP_SPRITE);
 
     fire_shot();
 }
 
 static void step_dying(Ship& ship)
 {
-    if (ship.explosion_frame >= EXPLOSION_FRAMES) {
+    if (!explosion_step(ship.explosion_frames, ship.explosion_frame, ship.x, ship.y)) {
         ship.state = STATE_GONE;
         world.phase = PHASE_GAME_OVER;
-        return;
     }
-    surface_blit(ship.explosion_frames[ship.explosion_frame], static_cast<int>(ship.x), static_cast<int>(ship.y), 42,
-                 36, display.back_buffer, 1);
-    ship.explosion_frame += 1;
 }
 
 void ship_step()

@@ -4,8 +4,6 @@
 
 #include "audio/sfx.h"
 #include "game/rules.h"
-#include "graphics/display.h"
-#include "input/keyboard.h"
 
 void fire_shot()
 {
@@ -42,19 +40,14 @@ void shots_step()
 
         gravity_step(s.x, s.y, s.vx, s.vy, SHOT_MOTION, w.star);
 
-        Astronaut& n = w.astronaut;
-        if (n.state == STATE_ACTIVE && std::abs(trunc_ref(s.x, 2) - trunc_ref(n.x, 9)) < 11 &&
-            std::abs(trunc_ref(s.y, 2) - trunc_ref(n.y, 10)) < 12) {
-            n.state = STATE_DYING;
+        Astronaut& astronaut = w.astronaut;
+        if (astronaut.state == STATE_ACTIVE && std::abs(trunc_ref(s.x, 2) - trunc_ref(astronaut.x, 9)) < 11 &&
+            std::abs(trunc_ref(s.y, 2) - trunc_ref(astronaut.y, 10)) < 12) {
+            astronaut.state = STATE_DYING;
             w.score += (-10 * w.asteroid_count) / 2;
         }
 
-        if (s.tick < 5) {
-            s.tick += 1;
-        } else {
-            s.tick = 0;
-            s.frame = s.frame < 2 ? s.frame + 1 : 0;
-        }
-        surface_blit(s.frames[s.frame], static_cast<int>(s.x), static_cast<int>(s.y), 8, 8, display.back_buffer, 1);
+        animate(s.frame, s.tick, 5, SHOT_SPRITE.frames);
+        draw_sprite(s.frames[s.frame], s.x, s.y, SHOT_SPRITE);
     }
 }

@@ -1,12 +1,13 @@
 // The World: every piece of game state, in one record that lives as long as
-// the process. Records are plain data; their fields keep the order in which
-// the game has always laid them out.
+// the process. Records are plain data, their fields in a fixed order.
 #pragma once
 
 #include <array>
 #include <cstdint>
 
+#include "game/sprite_sizes.h"
 #include "graphics/surface.h"
+#include "input/keys.h"
 
 enum BodyState : int32_t {
     STATE_ACTIVE = 100,
@@ -29,35 +30,36 @@ enum ThrustMode : int32_t {
 
 constexpr int ASTEROID_SLOTS = 30;
 constexpr int SHOT_SLOTS = 10;
-constexpr int HEADINGS = 16;
-constexpr int EXPLOSION_FRAMES = 10;
 constexpr int MUSIC_TRACKS = 4;
 
-using FrameList20 = std::array<Surface*, 20>;
-using FrameList10 = std::array<Surface*, 10>;
+// Frame lists: references to the surfaces of one sprite sheet, null where a
+// slot is unused. Records of one kind share the same surfaces.
+using AnimationFrames = std::array<Surface*, 20>;       // an asteroid's turns, the ship's headings, the star's glow
+using ShortAnimationFrames = std::array<Surface*, 10>;  // a shot's spin, the astronaut's tumble
+using ExplosionFrames = std::array<Surface*, EXPLOSION_FRAMES>;
 
 // The star shares this layout; it uses 5 frames and never moves.
 struct Asteroid {
-    FrameList20 frames;
+    AnimationFrames frames;
     int32_t frame;
     int32_t tick;
     int32_t delay;
     float x;
     float y;
-    float vy;  // stored before vx, as it always was
+    float vy;  // stored before vx in this record
     float vx;
     float mass;
-    FrameList10 explosion_frames;
+    ExplosionFrames explosion_frames;
     int32_t explosion_frame;
     int32_t state;
 };
 using Star = Asteroid;
 
 struct Shot {
-    FrameList10 frames;
+    ShortAnimationFrames frames;
     int32_t frame;
     int32_t tick;
-    FrameList10 explosion_frames;  // always empty: shots never explode
+    ExplosionFrames explosion_frames;  // always empty: shots never explode
     int32_t explosion_frame;
     int32_t state;
     float x;
@@ -69,10 +71,10 @@ struct Shot {
 
 // Same layout as Shot; the last field counts air instead of flight.
 struct Astronaut {
-    FrameList10 frames;
+    ShortAnimationFrames frames;
     int32_t frame;
     int32_t tick;
-    FrameList10 explosion_frames;
+    ExplosionFrames explosion_frames;
     int32_t explosion_frame;
     int32_t state;
     float x;
@@ -83,15 +85,15 @@ struct Astronaut {
 };
 
 struct Ship {
-    FrameList20 frames;
-    FrameList20 thrust_frames;
+    AnimationFrames frames;
+    AnimationFrames thrust_frames;
     int32_t heading;
     int32_t thrust;
     float x;
     float y;
     float vx;
     float vy;
-    FrameList10 explosion_frames;
+    ExplosionFrames explosion_frames;
     int32_t explosion_frame;
     int32_t state;
 };
@@ -121,7 +123,7 @@ struct World {
     std::array<float, HEADINGS> cos_table;
     std::array<float, HEADINGS> sin_table;
 
-    FrameList10 explosion_frames;
+    ExplosionFrames explosion_frames;  // the ones every body's list borrows
 
     int32_t snd_ahh;
     int32_t snd_energize;
@@ -132,7 +134,7 @@ struct World {
     int32_t snd_levcomp;
     std::array<int32_t, MUSIC_TRACKS> music_tracks;
 
-    std::array<uint8_t, 256> key_state;
+    KeyState key_state;
 };
 
 extern World world;

@@ -4,11 +4,12 @@
 
 #include "audio/midi.h"
 #include "audio/sfx.h"
+#include "base/data_files.h"
+#include "base/report.h"
+#include "formats/bmp.h"
 #include "game/world.h"
-#include "graphics/bmp.h"
 #include "graphics/display.h"
 #include "graphics/surface.h"
-#include "shell/report.h"
 
 constexpr uint32_t EFFECT_FLAGS = DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME;
 
@@ -18,103 +19,142 @@ static int failed(const char* file, const char* reason)
     return 0;
 }
 
-// Cuts `count` cells of row `row` into `frames`, one new surface each.
-template <size_t N>
-static int cut_row(const LoadedBitmap& sheet, const char* file, int w, int h, int row, int count,
-                   std::array<Surface*, N>& frames)
+// A new surface for one cell of a sheet, stored at once so that shut-down
+// releases it whatever happens next; then filled from the cell.
+static int cut_cell(const LoadedBitmap& sheet, const char* file, const SpriteSize& size, int column, int row,
+                    Surface*& target)
 {
-    for (int i = 0; i < count; ++i) {
-        frames[i] = surface_create(w, h, DDSCAPS_VIDEOMEMORY, 0);
-        if (!frames[i]) return failed(file, "out of memory");
-        if (!surface_fill_from_cell(sheet, frames[i], w, h, i, row, 1))
-            return failed(file, "sheet too small for its cells or not 8 bits per pixel");
-    }
+    target = surface_create(size.width, size.height, DDSCAPS_VIDEOMEMORY, 0);
+    if (!target) return failed(file, "out of memory");
+    if (!surface_fill_from_cell(sheet, target, size.width, size.height, column, row, 1))
+        return failed(file, "sheet too small for its cells or not 8 bits per pixel");
     return 1;
+}
+
+// Reads a sheet and cuts the body's pictures from its first row.
+template <size_t N>
+static int load_sheet(DataFile file, const SpriteSize& size, std::array<Surface*, N>& frames)
+{
+    LoadedBitmap sheet{};
+    int ok = bmp_read(sheet, DATA_FILES[file]);
+    for (int i = 0; ok && i < size.frames; ++i) ok = cut_cell(sheet, DATA_FILES[file], size, i, 0, frames[i]);
+    bmp_release(sheet);
+    return ok;
+}
+
+// The ship's sheet: a column a heading, plain above, thrusting below. Both
+// surfaces of a column are made first, then filled, row 0 first.
+static int load_ship_sheet(Ship& ship)
+{
+    const char* file = DATA_FILES[DATA_SHEET_SHIP];
+    LoadedBitmap sheet{};
+    if (!bmp_read(sheet, file)) return 0;
+    int ok = 1;
+    for (int i = 0; ok && i < HEADINGS; ++i) {
+        ship.frames[i] = surface_create(SHIP_SPRITE.width, SHIP_SPRITE.height, DDSCAPS_VIDEOMEMORY, 0);
+        ship.thrust_frames[i] = surface_create(SHIP_SPRITE.width, SHIP_SPRITE.height, DDSCAPS_VIDEOMEMORY, 0);
+        if (!ship.frames[i] || !ship.thrust_frames[i]) {
+            ok = failed(file, "out of memory");
+        } else {
+            ok = cut_cell(sheet, file, SHIP_SPRITE, i, 0, ship.frames[i]) &&
+                 cut_cell(sheet, file, SHIP_SPRITE, i, 1, ship.thrust_frames[i]);
+        }
+    }
+    bmp_release(sheet);
+    return ok;
+}
+
+template <size_t N>
+static void prepare_all(const std::array<Surface*, N>& frames)
+{
+    for (Surface* s : frames) surface_prepare(s, display.back_buffer);
 }
 
 int load_assets()
 {
     World& w = world;
-    static const char* const music_files[MUSIC_TRACKS] = {"classic.mid", "midifile0.mid", "midifile3.mid",
-                                                          "midifile7.mid"};
     for (int i = 0; i < MUSIC_TRACKS; ++i) {
-        w.music_tracks[i] = midi_load(music_files[i]);
-        if (w.music_tracks[i] == -1) return failed(music_files[i], "cannot load the music");
+        const char* file = DATA_FILES[DATA_MUSIC_CLASSIC + i];
+        w.music_tracks[i] = midi_load(file);
+        if (w.music_tracks[i] == -1) return failed(file, "cannot load the music");
     }
 
     struct Effect {
-        const char* file;
+        DataFile file;
         int32_t* id;
     };
     const Effect effects[] = {
-        {"ahh.WAV", &w.snd_ahh},           {"energize.WAV", &w.snd_energize},
-        {"GAMEOVER.WAV", &w.snd_gameover}, {"Projectile.WAV", &w.snd_projectile},
-        {"Engines.WAV", &w.snd_engines},   {"Explosion.WAV", &w.snd_explosion},
-        {"LevCOMP.WAV", &w.snd_levcomp},
+        {DATA_SOUND_AHH, &w.snd_ahh},           {DATA_SOUND_ENERGIZE, &w.snd_energize},
+        {DATA_SOUND_GAMEOVER, &w.snd_gameover}, {DATA_SOUND_PROJECTILE, &w.snd_projectile},
+        {DATA_SOUND_ENGINES, &w.snd_engines},   {DATA_SOUND_EXPLOSION, &w.snd_explosion},
+        {DATA_SOUND_LEVCOMP, &w.snd_levcomp},
     };
     for (const Effect& e : effects) {
-        *e.id = sfx_load_wav(e.file, EFFECT_FLAGS);
-        if (*e.id == -1) return failed(e.file, "cannot load the sound");
+        *e.id = sfx_load_wav(DATA_FILES[e.file], EFFECT_FLAGS);
+        if (*e.id == -1) return failed(DATA_FILES[e.file], "cannot load the sound");
     }
 
-    LoadedBitmap sheet{};
-    int ok = bmp_read(sheet, "./Projectile.bmp") && cut_row(sheet, "./Projectile.bmp", 8, 8, 0, 3, w.shots[0].frames);
-    bmp_release(sheet);
-    if (!ok) return 0;
+    if (!load_sheet(DATA_SHEET_PROJECTILE, SHOT_SPRITE, w.shots[0].frames)) return 0;
     for (Shot& s : w.shots) {
-        for (int i = 0; i < 3; ++i) s.frames[i] = w.shots[0].frames[i];
+        for (int i = 0; i < SHOT_SPRITE.frames; ++i) s.frames[i] = w.shots[0].frames[i];
         s.explosion_frames = {};
     }
 
-    ok = bmp_read(sheet, "./Explosion.bmp") &&
-         cut_row(sheet, "./Explosion.bmp", 42, 36, 0, EXPLOSION_FRAMES, w.explosion_frames);
-    bmp_release(sheet);
-    if (!ok) return 0;
+    if (!load_sheet(DATA_SHEET_EXPLOSION, EXPLOSION_SPRITE, w.explosion_frames)) return 0;
 
-    ok = bmp_read(sheet, "./Astronaut.bmp") && cut_row(sheet, "./Astronaut.bmp", 18, 20, 0, 6, w.astronaut.frames);
-    bmp_release(sheet);
-    if (!ok) return 0;
+    if (!load_sheet(DATA_SHEET_ASTRONAUT, ASTRONAUT_SPRITE, w.astronaut.frames)) return 0;
     w.astronaut.explosion_frames = w.explosion_frames;
 
-    ok = bmp_read(sheet, "./star.bmp") && cut_row(sheet, "./star.bmp", 30, 24, 0, 5, w.star.frames);
-    bmp_release(sheet);
-    if (!ok) return 0;
+    if (!load_sheet(DATA_SHEET_STAR, STAR_SPRITE, w.star.frames)) return 0;
     w.star.explosion_frames = w.explosion_frames;
 
-    ok = bmp_read(sheet, "./Asteroid.bmp") && cut_row(sheet, "./Asteroid.bmp", 31, 30, 0, 16, w.asteroids[0].frames);
-    bmp_release(sheet);
-    if (!ok) return 0;
+    if (!load_sheet(DATA_SHEET_ASTEROID, ASTEROID_SPRITE, w.asteroids[0].frames)) return 0;
     w.asteroids[0].explosion_frames = w.explosion_frames;
     for (int a = 1; a < ASTEROID_SLOTS; ++a) {
-        for (int i = 0; i < 16; ++i) w.asteroids[a].frames[i] = w.asteroids[0].frames[i];
+        for (int i = 0; i < ASTEROID_SPRITE.frames; ++i) w.asteroids[a].frames[i] = w.asteroids[0].frames[i];
         w.asteroids[a].explosion_frames = w.explosion_frames;
     }
 
-    // Both headings of a column are made first, then filled, row 0 first.
-    if (!bmp_read(sheet, "./PlayerShip.bmp")) return 0;
-    ok = 1;
-    for (int i = 0; ok && i < HEADINGS; ++i) {
-        w.ship.frames[i] = surface_create(22, 18, DDSCAPS_VIDEOMEMORY, 0);
-        w.ship.thrust_frames[i] = surface_create(22, 18, DDSCAPS_VIDEOMEMORY, 0);
-        if (!w.ship.frames[i] || !w.ship.thrust_frames[i]) {
-            ok = failed("./PlayerShip.bmp", "out of memory");
-        } else if (!surface_fill_from_cell(sheet, w.ship.frames[i], 22, 18, i, 0, 1) ||
-                   !surface_fill_from_cell(sheet, w.ship.thrust_frames[i], 22, 18, i, 1, 1)) {
-            ok = failed("./PlayerShip.bmp", "sheet too small for its cells or not 8 bits per pixel");
-        }
-    }
-    bmp_release(sheet);
-    if (!ok) return 0;
+    if (!load_ship_sheet(w.ship)) return 0;
     w.ship.explosion_frames = w.explosion_frames;
 
-    for (Surface* s : w.shots[0].frames) surface_prepare(s, display.back_buffer);
-    for (Surface* s : w.explosion_frames) surface_prepare(s, display.back_buffer);
-    for (Surface* s : w.astronaut.frames) surface_prepare(s, display.back_buffer);
-    for (Surface* s : w.star.frames) surface_prepare(s, display.back_buffer);
-    for (Surface* s : w.asteroids[0].frames) surface_prepare(s, display.back_buffer);
-    for (int i = 0; i < HEADINGS; ++i) {
-        surface_prepare(w.ship.frames[i], display.back_buffer);
-        surface_prepare(w.ship.thrust_frames[i], display.back_buffer);
-    }
+    prepare_all(w.shots[0].frames);
+    prepare_all(w.explosion_frames);
+    prepare_all(w.astronaut.frames);
+    prepare_all(w.star.frames);
+    prepare_all(w.asteroids[0].frames);
+    prepare_all(w.ship.frames);
+    prepare_all(w.ship.thrust_frames);
     return 1;
+}
+
+template <size_t N>
+static void release_frames(std::array<Surface*, N>& frames)
+{
+    for (Surface*& s : frames) {
+        surface_release(s);
+        s = nullptr;
+    }
+}
+
+void release_assets()
+{
+    World& w = world;
+    // Each surface once, from the record that made it; then every borrowed
+    // copy is cleared so that nothing points at freed memory.
+    release_frames(w.shots[0].frames);
+    release_frames(w.explosion_frames);
+    release_frames(w.astronaut.frames);
+    release_frames(w.ship.frames);
+    release_frames(w.ship.thrust_frames);
+    release_frames(w.asteroids[0].frames);
+    release_frames(w.star.frames);
+    for (Shot& s : w.shots) s.frames = {};
+    for (Asteroid& a : w.asteroids) {
+        a.frames = {};
+        a.explosion_frames = {};
+    }
+    w.star.explosion_frames = {};
+    w.astronaut.explosion_frames = {};
+    w.ship.explosion_frames = {};
 }

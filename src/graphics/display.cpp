@@ -5,21 +5,26 @@
 
 #include <SDL.h>
 
+#include <cstddef>
 #include <utility>
 
 #include "audio/midi.h"
 #include "audio/sfx.h"
-#include "game/world.h"
-#include "graphics/bmp.h"
+#include "base/data_files.h"
+#include "base/report.h"
+#include "formats/bmp.h"
+#include "graphics/assets.h"
 #include "input/keyboard.h"
 #include "platform/platform.h"
-#include "shell/report.h"
 
 Display display;
 
+static_assert(sizeof(Colour) == sizeof(SDL_Color) && offsetof(Colour, b) == offsetof(SDL_Color, b),
+              "the edge shows SDL's palette as it stands");
+
 static void present_visible()
 {
-    const auto* colours = reinterpret_cast<const PresentColor*>(display.display_palette->colors);
+    const auto* colours = reinterpret_cast<const Colour*>(display.display_palette->colors);
     platform_present(static_cast<const uint8_t*>(display.primary_surface->pixels), display.primary_surface->pitch,
                      SCREEN_WIDTH, SCREEN_HEIGHT, colours);
 }
@@ -41,8 +46,6 @@ static int load_screen_image(const char* path, Surface*& target)
 
 int display_init()
 {
-    world.quit_requested = 0;
-
     if (!text_init(TEXT_FONT_PATH)) {
         report_failure(TEXT_FONT_PATH, "cannot open the font");
         return 0;
@@ -70,11 +73,12 @@ int display_init()
 
     // The splash goes straight into the visible buffer, in its own colours.
     LoadedBitmap splash{};
-    if (!bmp_read(splash, "./splash.bmp")) return 0;
+    const char* splash_file = DATA_FILES[DATA_SPLASH];
+    if (!bmp_read(splash, splash_file)) return 0;
     if (splash.info_header.biBitCount != 8 ||
         !surface_fill_from_cell(splash, display.primary_surface, SCREEN_WIDTH, SCREEN_HEIGHT, 0, 0, 0)) {
         bmp_release(splash);
-        report_failure("./splash.bmp", "image smaller than 640 x 480 or not 8 bits per pixel");
+        report_failure(splash_file, "image smaller than 640 x 480 or not 8 bits per pixel");
         return 0;
     }
     SDL_Color colours[256];
@@ -86,8 +90,8 @@ int display_init()
     bmp_release(splash);
     platform_delay(4000);
 
-    if (!load_screen_image("./backdrop.bmp", display.backdrop_surface)) return 0;
-    if (!load_screen_image("./introtext.bmp", display.intro_text_surface)) return 0;
+    if (!load_screen_image(DATA_FILES[DATA_BACKDROP], display.backdrop_surface)) return 0;
+    if (!load_screen_image(DATA_FILES[DATA_INTROTEXT], display.intro_text_surface)) return 0;
 
     const Rect screen{0, 0, SCREEN_WIDTH, SCREEN_HEIGHT};
     display.screen_clipper = clipper_attach(display.back_buffer, 1, &screen);
@@ -112,44 +116,10 @@ void display_flip()
     present_visible();
 }
 
-template <size_t N>
-static void release_frames(std::array<Surface*, N>& frames, size_t count)
-{
-    for (size_t i = 0; i < count; ++i) {
-        surface_release(frames[i]);
-        frames[i] = nullptr;
-    }
-}
-
-// Sprite surfaces are shared between records: release each once, then clear
-// every borrowed copy so nothing points at freed memory.
-static void release_sprites()
-{
-    World& w = world;
-    release_frames(w.shots[0].frames, 3);
-    release_frames(w.explosion_frames, EXPLOSION_FRAMES);
-    release_frames(w.astronaut.frames, 6);
-    for (int i = 0; i < HEADINGS; ++i) {
-        surface_release(w.ship.frames[i]);
-        surface_release(w.ship.thrust_frames[i]);
-        w.ship.frames[i] = w.ship.thrust_frames[i] = nullptr;
-    }
-    release_frames(w.asteroids[0].frames, 16);
-    release_frames(w.star.frames, 5);
-    for (Shot& s : w.shots) s.frames = {};
-    for (Asteroid& a : w.asteroids) {
-        a.frames = {};
-        a.explosion_frames = {};
-    }
-    w.star.explosion_frames = {};
-    w.astronaut.explosion_frames = {};
-    w.ship.explosion_frames = {};
-}
-
 void display_release()
 {
     clipper_release(display.screen_clipper);
-    release_sprites();
+    release_assets();
     surface_release(display.intro_text_surface);
     surface_release(display.backdrop_surface);
     surface_release(display.back_buffer);

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <vector>
 
-#include "graphics/bmp.h"
+#include "formats/bmp.h"
 
 static SDL_Palette* shared_palette;
 

@@ -13,10 +13,9 @@
 #include <array>
 #include <string>
 
-#include "game/world.h"
 #include "input/keyscript.h"
+#include "platform/clock.h"
 #include "platform/platform.h"
-#include "shell/shell.h"
 
 enum class KeySource { LIVE, RECORD, PLAY };
 
@@ -24,7 +23,7 @@ static bool keyboard_open;
 static KeySource source = KeySource::LIVE;
 static bool frame_latched;      // frame_keys hold the keys of the frame marked at latched_mark
 static uint32_t latched_mark;
-static std::array<uint8_t, 256> frame_keys;
+static KeyState frame_keys;
 static std::FILE* record_file;
 static bool record_failed;
 static std::array<std::string, 128> record_lines;  // the line of each mask, made once
@@ -38,9 +37,9 @@ int keyboard_init()
 }
 
 // The keys of a new frame, as the game will see them all frame long.
-static void latch_frame()
+static void latch_frame(const KeyState& last)
 {
-    std::array<uint8_t, 256> held = world.key_state;  // without a device the last known state stands
+    KeyState held = last;  // without a device the last known state stands
     if (keyboard_open) platform_keyboard_read(held.data());
     uint8_t mask = keyscript_mask(held.data());
     if (source == KeySource::RECORD) {
@@ -59,18 +58,15 @@ static void latch_frame()
     latched_mark = frame_start;
 }
 
-void keyboard_poll()
+void keyboard_poll(KeyState& keys)
 {
     if (source == KeySource::LIVE) {
-        // Without a device the last known state stands.
-        if (keyboard_open) platform_keyboard_read(world.key_state.data());
+        if (keyboard_open) platform_keyboard_read(keys.data());
         return;
     }
-    if (!frame_latched || latched_mark != frame_start) latch_frame();
-    world.key_state = frame_keys;
+    if (!frame_latched || latched_mark != frame_start) latch_frame(keys);
+    keys = frame_keys;
 }
-
-bool key_down(int scan_code) { return world.key_state[static_cast<unsigned>(scan_code) & 0xFF] != 0; }
 
 void keyboard_shutdown()
 {

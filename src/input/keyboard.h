@@ -1,4 +1,4 @@
-// The keyboard: a 256-byte key-state buffer by PC scan code, filled by polling.
+// The keyboard: a 256-byte key state by PC scan code, filled by polling.
 // It also records a run as a key script and plays one back.
 #pragma once
 
@@ -6,9 +6,12 @@
 #include <cstdio>
 #include <vector>
 
+#include "input/keys.h"
+
 int keyboard_init();
-void keyboard_poll();
-bool key_down(int scan_code);
+// Refills `keys` (the World's key state) with the keys held now; without a
+// device, the state they hold stands.
+void keyboard_poll(KeyState& keys);
 void keyboard_shutdown();
 
 // Recorded runs. From now on every frame's keys are written to `file` as one

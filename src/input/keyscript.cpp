@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "game/rules.h"
+#include "input/keys.h"
 
 struct KeyName {
     const char* name;

@@ -9,10 +9,10 @@ static uint8_t scripted_keys[256];
 static uint32_t virtual_ms;
 static int quit_posted;
 static int present_count;
-static HeadlessPicture picture;
+static PlatformPicture picture;
 
 void headless_set_keys(const uint8_t* key_state) { std::memcpy(scripted_keys, key_state, sizeof scripted_keys); }
-HeadlessPicture headless_picture() { return picture; }
+PlatformPicture platform_picture() { return picture; }
 int headless_present_count() { return present_count; }
 
 void headless_reset()
@@ -21,15 +21,15 @@ void headless_reset()
     virtual_ms = 0;
     quit_posted = 0;
     present_count = 0;
-    picture = HeadlessPicture{};
+    picture = PlatformPicture{};
 }
 
 int platform_window_open(const char*, int, int) { return 1; }
 void platform_window_close() {}
 
-void platform_present(const uint8_t* pixels, int pitch, int width, int height, const PresentColor* palette)
+void platform_present(const uint8_t* pixels, int pitch, int width, int height, const Colour* palette)
 {
-    picture = HeadlessPicture{pixels, pitch, width, height, palette};
+    picture = PlatformPicture{pixels, pitch, width, height, palette};
     ++present_count;
 }
 
@@ -42,7 +42,7 @@ PlatformEvent platform_poll_event()
     return PLATFORM_EVENT_NONE;
 }
 
-void platform_post_quit() { quit_posted = 1; }
+void platform_window_destroy() { quit_posted = 1; }
 
 int platform_keyboard_open() { return 1; }
 void platform_keyboard_read(uint8_t* key_state) { std::memcpy(key_state, scripted_keys, sizeof scripted_keys); }

@@ -6,27 +6,39 @@
 
 #include <cstdint>
 
+#include "base/colour.h"
+
 // --- window and picture -----------------------------------------------------
 // One 640 x 480 window. Returns 1, or 0 after report_failure.
 int platform_window_open(const char* title, int width, int height);
 void platform_window_close();
 
-struct PresentColor {
-    uint8_t r, g, b, a;  // the layout of SDL_Color
-};
 // Show an 8-bit picture through its 256-entry palette.
-void platform_present(const uint8_t* pixels, int pitch, int width, int height, const PresentColor* palette);
+void platform_present(const uint8_t* pixels, int pitch, int width, int height, const Colour* palette);
+
+// The picture the player sees now: the last one presented, as the edge keeps
+// it (null pixels before the first present).
+struct PlatformPicture {
+    const uint8_t* pixels;
+    int pitch;
+    int width;
+    int height;
+    const Colour* palette;
+};
+PlatformPicture platform_picture();
 
 // --- events -----------------------------------------------------------------
 enum PlatformEvent {
-    PLATFORM_EVENT_NONE,   // nothing was pending
-    PLATFORM_EVENT_QUIT,   // the quit event: the loop ends
-    PLATFORM_EVENT_OTHER,  // one event was taken and handled
+    PLATFORM_EVENT_NONE,        // nothing was pending
+    PLATFORM_EVENT_QUIT,        // the quit event: the loop ends
+    PLATFORM_EVENT_SCREENSHOT,  // the player asked for a picture of the screen (F12)
+    PLATFORM_EVENT_OTHER,       // one event was taken and handled by the edge
 };
 // Takes at most one pending event; never blocks.
 PlatformEvent platform_poll_event();
-// The answer to the window's destroy request: post the quit event.
-void platform_post_quit();
+// The game closes its window (ESC): the window answers by posting the quit
+// event, which a later poll takes.
+void platform_window_destroy();
 
 // --- keyboard ---------------------------------------------------------------
 int platform_keyboard_open();  // 1, or 0 after report_failure

@@ -14,18 +14,17 @@
 // ignores them while the window has no focus. Pads come and go through
 // SDL's device events, at start-up as well as later.
 //
-// F12 saves the picture on screen: the edge keeps a copy of the last picture
-// presented, which is what the player sees.
+// F12 asks for a picture of the screen: the edge keeps a copy of the last
+// picture presented, which is what the player sees, and the game saves it.
 #include <SDL.h>
 
 #include <array>
 #include <cstring>
 #include <vector>
 
+#include "base/report.h"
 #include "platform/platform.h"
 #include "platform/sdl_edge.h"
-#include "shell/report.h"
-#include "shell/screenshot.h"
 
 static SDL_Window* window;
 static SDL_Renderer* renderer;
@@ -40,7 +39,7 @@ static bool pads_opened;  // the game-controller subsystem is up
 static uint32_t argb_table[256];
 static std::array<SDL_GameController*, 8> pads;
 static std::vector<uint8_t> shown_pixels;  // the last picture presented
-static std::array<PresentColor, 256> shown_palette;
+static Palette shown_palette;
 
 SDL_Window* sdl_edge_window() { return window; }
 SDL_Renderer* sdl_edge_renderer() { return renderer; }
@@ -73,10 +72,10 @@ SDL_Rect letterbox_rect(int out_w, int out_h, int picture_w, int picture_h)
     return SDL_Rect{(out_w - w) / 2, (out_h - h) / 2, w, h};
 }
 
-void palette_to_argb(const PresentColor* palette, uint32_t* argb)
+void palette_to_argb(const Colour* palette, uint32_t* argb)
 {
     for (int i = 0; i < 256; ++i) {
-        const PresentColor& c = palette[i];
+        const Colour& c = palette[i];
         argb[i] = 0xFF000000u | static_cast<uint32_t>(c.r) << 16 | static_cast<uint32_t>(c.g) << 8 | c.b;
     }
 }
@@ -237,7 +236,7 @@ static void show_texture()
     SDL_RenderPresent(renderer);
 }
 
-void platform_present(const uint8_t* pixels, int pitch, int width, int height, const PresentColor* palette)
+void platform_present(const uint8_t* pixels, int pitch, int width, int height, const Colour* palette)
 {
     if (!texture) return;
     palette_to_argb(palette, argb_table);
@@ -278,10 +277,10 @@ static void toggle_fullscreen()
     if (picture_shown) show_texture();
 }
 
-static void save_screenshot()
+PlatformPicture platform_picture()
 {
-    if (!picture_shown) return;
-    screenshot_take(shown_pixels.data(), picture_width, picture_width, picture_height, shown_palette.data());
+    if (!picture_shown) return PlatformPicture{};
+    return PlatformPicture{shown_pixels.data(), picture_width, picture_width, picture_height, shown_palette.data()};
 }
 
 static void open_pad(int device_index)
@@ -317,11 +316,8 @@ PlatformEvent platform_poll_event()
     case SDL_QUIT:
         return PLATFORM_EVENT_QUIT;
     case SDL_KEYDOWN:  // only Alt+Enter and F12 get past the filter
-        if (event.key.keysym.scancode == SDL_SCANCODE_F12) {
-            save_screenshot();
-        } else if (window) {
-            toggle_fullscreen();
-        }
+        if (event.key.keysym.scancode == SDL_SCANCODE_F12) return PLATFORM_EVENT_SCREENSHOT;
+        if (window) toggle_fullscreen();
         break;
     case SDL_CONTROLLERDEVICEADDED:
         open_pad(event.cdevice.which);
@@ -350,7 +346,7 @@ PlatformEvent platform_poll_event()
     return PLATFORM_EVENT_OTHER;
 }
 
-void platform_post_quit()
+void platform_window_destroy()
 {
     SDL_Event quit{};
     quit.type = SDL_QUIT;

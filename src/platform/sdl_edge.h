@@ -168,7 +168,7 @@ constexpr std::array<uint8_t, SDL_NUM_SCANCODES> make_pc_scan_codes()
 inline constexpr std::array<uint8_t, SDL_NUM_SCANCODES> pc_scan_codes = make_pc_scan_codes();
 
 constexpr uint8_t PC_KEY_DOWN = 0x80;  // the byte a held key reads as
-constexpr uint8_t PC_SCAN_RETURN = 0x1C;
+constexpr uint8_t PC_SCAN_RETURN = pc_scan_codes[SDL_SCANCODE_RETURN];
 
 // Fills the 256 bytes of key_state from SDL's keyboard state (`count` bytes by
 // SDL scancode). RETURN reads as released while an Alt key is held and, after
@@ -183,14 +183,14 @@ void key_state_from_sdl(const uint8_t* sdl_state, int count, bool* hide_return, 
 constexpr std::array<uint8_t, SDL_CONTROLLER_BUTTON_MAX> make_pad_codes()
 {
     std::array<uint8_t, SDL_CONTROLLER_BUTTON_MAX> t{};
-    t[SDL_CONTROLLER_BUTTON_DPAD_UP] = 0xC8;
-    t[SDL_CONTROLLER_BUTTON_DPAD_DOWN] = 0xD0;
-    t[SDL_CONTROLLER_BUTTON_DPAD_LEFT] = 0xCB;
-    t[SDL_CONTROLLER_BUTTON_DPAD_RIGHT] = 0xCD;
-    t[SDL_CONTROLLER_BUTTON_A] = 0x39;      // SPACE
-    t[SDL_CONTROLLER_BUTTON_B] = 0xD0;      // DOWN
-    t[SDL_CONTROLLER_BUTTON_START] = 0x1C;  // RETURN
-    t[SDL_CONTROLLER_BUTTON_BACK] = 0x01;   // ESC
+    t[SDL_CONTROLLER_BUTTON_DPAD_UP] = pc_scan_codes[SDL_SCANCODE_UP];
+    t[SDL_CONTROLLER_BUTTON_DPAD_DOWN] = pc_scan_codes[SDL_SCANCODE_DOWN];
+    t[SDL_CONTROLLER_BUTTON_DPAD_LEFT] = pc_scan_codes[SDL_SCANCODE_LEFT];
+    t[SDL_CONTROLLER_BUTTON_DPAD_RIGHT] = pc_scan_codes[SDL_SCANCODE_RIGHT];
+    t[SDL_CONTROLLER_BUTTON_A] = pc_scan_codes[SDL_SCANCODE_SPACE];
+    t[SDL_CONTROLLER_BUTTON_B] = pc_scan_codes[SDL_SCANCODE_DOWN];
+    t[SDL_CONTROLLER_BUTTON_START] = pc_scan_codes[SDL_SCANCODE_RETURN];
+    t[SDL_CONTROLLER_BUTTON_BACK] = pc_scan_codes[SDL_SCANCODE_ESCAPE];
     return t;
 }
 
@@ -217,7 +217,7 @@ void key_state_add_pad(const PadReading& pad, uint8_t* key_state);
 SDL_Rect letterbox_rect(int out_w, int out_h, int picture_w, int picture_h);
 
 // The 256 ARGB8888 values of a palette, opaque whatever its alpha bytes say.
-void palette_to_argb(const PresentColor* palette, uint32_t* argb);
+void palette_to_argb(const Colour* palette, uint32_t* argb);
 // 8-bit indices to 32-bit pixels through the table above.
 void indices_to_argb(const uint8_t* pixels, int pitch, int width, int height, const uint32_t* argb,
                      uint8_t* target, int target_pitch);

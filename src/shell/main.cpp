@@ -11,11 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "game/rules.h"
+#include "base/data_files.h"
+#include "base/report.h"
 #include "input/keyboard.h"
 #include "input/keyscript.h"
-#include "platform/platform.h"
-#include "shell/report.h"
 #include "shell/shell.h"
 
 static const char USAGE[] =
@@ -35,7 +34,10 @@ static int usage_error(const std::string& what)
     return 2;
 }
 
-static bool holds_data(const std::string& folder) { return access((folder + "/splash.bmp").c_str(), R_OK) == 0; }
+static bool holds_data(const std::string& folder)
+{
+    return access((folder + "/" + data_file_name(DATA_SPLASH)).c_str(), R_OK) == 0;
+}
 
 // Where the data files are when the working directory lacks them: beside the
 // program as installed, wherever the installation was moved to, else where
@@ -55,17 +57,6 @@ static void enter_data_folder()
         if (holds_data(folder) && chdir(folder.c_str()) == 0) return;
     }
     // Nowhere: the start-up names the file it misses.
-}
-
-// The recorded keys, one script line a frame, until the script runs out.
-static int play_loop()
-{
-    for (;;) {
-        if (platform_poll_event() == PLATFORM_EVENT_QUIT) break;
-        if (keyboard_play_finished()) break;
-        run_frame();
-    }
-    return 0;
 }
 
 int main(int argc, char** argv)
@@ -115,7 +106,7 @@ int main(int argc, char** argv)
 
     int code = 1;
     if (startup_all()) {
-        code = play_path ? play_loop() : main_loop();
+        code = main_loop();
     } else {
         const char* why = report_text();
         std::fprintf(stderr, "kestrava: %s\n", why[0] ? why : "start-up failed");

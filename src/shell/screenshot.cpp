@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <array>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -16,7 +16,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "shell/png.h"
+#include "formats/png.h"
 
 namespace {
 
@@ -126,15 +126,15 @@ std::string screenshot_name(const std::tm& local, int serial)
     return name;
 }
 
-int screenshot_save_in(const std::string& folder, const std::tm& local, const uint8_t* pixels, int pitch,
-                       int width, int height, const PresentColor* palette, std::string& out)
+int screenshot_save_in(const std::string& folder, const std::tm& local, const PlatformPicture& picture,
+                       std::string& out)
 {
     if (folder.empty()) {
         out = "no home folder to save into";
         return 0;
     }
-    std::array<Rgb, 256> colours{};
-    for (size_t i = 0; i < colours.size(); ++i) colours[i] = Rgb{palette[i].r, palette[i].g, palette[i].b};
+    Palette colours{};
+    std::copy(picture.palette, picture.palette + colours.size(), colours.begin());
     const std::string base = folder.back() == '/' ? folder : folder + "/";
     for (int serial = 1; serial <= MAX_SERIAL; ++serial) {
         const std::string path = base + screenshot_name(local, serial);
@@ -146,7 +146,8 @@ int screenshot_save_in(const std::string& folder, const std::tm& local, const ui
             return 0;
         }
         errno = 0;
-        int ok = png_write_indexed(file, width, height, pixels, static_cast<size_t>(pitch), colours);
+        int ok = png_write_indexed(file, picture.width, picture.height, picture.pixels,
+                                   static_cast<size_t>(picture.pitch), colours);
         const int saved = errno;
         if (std::fclose(file) != 0) ok = 0;
         if (!ok) {
@@ -161,13 +162,14 @@ int screenshot_save_in(const std::string& folder, const std::tm& local, const ui
     return 0;
 }
 
-void screenshot_take(const uint8_t* pixels, int pitch, int width, int height, const PresentColor* palette)
+void screenshot_take(const PlatformPicture& picture)
 {
+    if (!picture.pixels) return;
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
     std::string result;
-    if (screenshot_save_in(screenshot_folder(), local, pixels, pitch, width, height, palette, result)) {
+    if (screenshot_save_in(screenshot_folder(), local, picture, result)) {
         std::printf("%s\n", result.c_str());
         std::fflush(stdout);
     } else {

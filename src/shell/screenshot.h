@@ -20,8 +20,9 @@ std::string screenshot_folder();
 std::string screenshot_name(const std::tm& local, int serial);
 // Writes the picture into `folder` under a name of its own (an existing file
 // is never replaced). 1 with the file's path in `out`, or 0 with the reason.
-int screenshot_save_in(const std::string& folder, const std::tm& local, const uint8_t* pixels, int pitch,
-                       int width, int height, const PresentColor* palette, std::string& out);
+int screenshot_save_in(const std::string& folder, const std::tm& local, const PlatformPicture& picture,
+                       std::string& out);
 // The F12 key: saves into screenshot_folder() at the present local time,
-// prints the path on standard output or one line on standard error.
-void screenshot_take(const uint8_t* pixels, int pitch, int width, int height, const PresentColor* palette);
+// prints the path on standard output or one line on standard error. Before
+// the first picture there is nothing to save.
+void screenshot_take(const PlatformPicture& picture);

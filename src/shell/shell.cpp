@@ -8,29 +8,31 @@
 #include "graphics/display.h"
 #include "input/keyboard.h"
 #include "platform/platform.h"
-#include "shell/report.h"
+#include "shell/screenshot.h"
 
 int startup_all()
 {
+    world.quit_requested = 0;
     if (!platform_window_open("Kestrava", SCREEN_WIDTH, SCREEN_HEIGHT)) return 0;
     display.window_open = 1;
     if (!display_init()) return 0;
     if (!load_assets()) return 0;
-    reset_level(0);
+    reset_level(NEW_GAME);
     world.intro_timer = 1350;
     world.intro_scroll_y = 480;
     world.phase = PHASE_INTRO;
     return 1;
 }
 
-// ESC asks the window to close; the answer is the quit event, which ends the
+// ESC closes the window (run_frame); the quit event that answers it ends the
 // loop on a later pass.
-void window_destroy() { platform_post_quit(); }
-
 int main_loop()
 {
     for (;;) {
-        if (platform_poll_event() == PLATFORM_EVENT_QUIT) break;
+        const PlatformEvent event = platform_poll_event();
+        if (event == PLATFORM_EVENT_QUIT) break;
+        if (event == PLATFORM_EVENT_SCREENSHOT) screenshot_take(platform_picture());
+        if (keyboard_play_finished()) break;
         run_frame();
     }
     return 0;

@@ -26,7 +26,7 @@
 #include <thread>
 #include <vector>
 
-#include "graphics/bmp.h"
+#include "formats/bmp.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;

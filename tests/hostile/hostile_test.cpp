@@ -17,7 +17,7 @@
 
 #include "../audio_files.h"
 #include "game_process.h"
-#include "graphics/bmp.h"
+#include "formats/bmp.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include "audio/mixer.h"
 #include "audio/sfx.h"
 #include "platform/platform.h"
-#include "shell/report.h"
+#include "base/report.h"
 
 namespace {
 

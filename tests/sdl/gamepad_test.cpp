@@ -11,7 +11,7 @@
 #include "input/keyboard.h"
 #include "platform/platform.h"
 #include "platform/sdl_edge.h"
-#include "shell/report.h"
+#include "base/report.h"
 
 namespace {
 
@@ -236,12 +236,12 @@ TEST_F(Pads, TheGameReadsThePadAsKeys)
     drain();
     pad.press(SDL_CONTROLLER_BUTTON_A, true);
     pad.press(SDL_CONTROLLER_BUTTON_B, true);
-    keyboard_poll();
+    keyboard_poll(world.key_state);
     EXPECT_TRUE(key_down(DIK_SPACE));
     EXPECT_TRUE(key_down(DIK_DOWN));
     EXPECT_FALSE(key_down(DIK_RETURN));
     pad.press(SDL_CONTROLLER_BUTTON_A, false);
-    keyboard_poll();
+    keyboard_poll(world.key_state);
     EXPECT_FALSE(key_down(DIK_SPACE));
     pad.pull_out();
     drain();
@@ -287,7 +287,7 @@ TEST(PadsWithTheWindow, DeviceEventsPassAndMotionDoesNotQueue)
         j.type = SDL_JOYAXISMOTION;
         SDL_PushEvent(&j);
     }
-    platform_post_quit();
+    platform_window_destroy();
     EXPECT_EQ(platform_poll_event(), PLATFORM_EVENT_QUIT);
     pad.pull_out();
     drain_events();

@@ -19,19 +19,19 @@
 #include "../png_read.h"
 #include "platform/platform.h"
 #include "platform/sdl_edge.h"
-#include "shell/png.h"
-#include "shell/report.h"
+#include "formats/png.h"
+#include "base/report.h"
 #include "shell/screenshot.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::array<Rgb, 256> test_palette(int shift)
+Palette test_palette(int shift)
 {
-    std::array<Rgb, 256> p{};
+    Palette p{};
     for (int i = 0; i < 256; ++i) {
-        p[static_cast<size_t>(i)] = Rgb{static_cast<uint8_t>(i + shift), static_cast<uint8_t>(255 - i),
+        p[static_cast<size_t>(i)] = Colour{static_cast<uint8_t>(i + shift), static_cast<uint8_t>(255 - i),
                                         static_cast<uint8_t>(i * 5 + shift)};
     }
     return p;
@@ -48,7 +48,7 @@ std::vector<uint8_t> test_picture(int pitch, int seed)
 }
 
 void expect_picture(const PngFile& png, const std::vector<uint8_t>& picture, int pitch,
-                    const std::array<Rgb, 256>& palette)
+                    const Palette& palette)
 {
     ASSERT_EQ(png.width, 640);
     ASSERT_EQ(png.height, 480);
@@ -91,7 +91,7 @@ TEST(PngWriter, AnIndexedPictureReadsBackWithItsPalette)
     const std::string dir = temp_folder();
     const int pitch = 656;  // a surface's rows may be longer than the picture
     const std::vector<uint8_t> picture = test_picture(pitch, 0);
-    const std::array<Rgb, 256> palette = test_palette(0);
+    const Palette palette = test_palette(0);
     ASSERT_EQ(png_write_indexed((dir + "/p.png").c_str(), 640, 480, picture.data(), pitch, palette), 1);
     PngFile png;
     ASSERT_TRUE(read_png(dir + "/p.png", png));
@@ -127,7 +127,7 @@ TEST(PngWriter, FailuresLeaveNoFileBehind)
     EXPECT_EQ(png_write_rgb((dir + "/empty.png").c_str(), 0, 2, rgb.data()), 0);
     EXPECT_FALSE(fs::exists(dir + "/empty.png")) << "a half-written file stays";
     // A full disk.
-    const std::array<Rgb, 256> palette = test_palette(0);
+    const Palette palette = test_palette(0);
     const std::vector<uint8_t> picture = test_picture(640, 0);
     std::FILE* full = std::fopen("/dev/full", "wb");
     ASSERT_NE(full, nullptr);
@@ -265,20 +265,20 @@ TEST_F(Environment, TwoShotsInOneSecondKeepBoth)
     std::tm t{};
     t.tm_year = 124;
     t.tm_mday = 1;
-    const std::array<Rgb, 256> palette_a = test_palette(0);
-    const std::array<Rgb, 256> palette_b = test_palette(7);
-    std::array<PresentColor, 256> colours_a{};
-    std::array<PresentColor, 256> colours_b{};
+    const Palette palette_a = test_palette(0);
+    const Palette palette_b = test_palette(7);
+    Palette colours_a{};
+    Palette colours_b{};
     for (size_t i = 0; i < 256; ++i) {
-        colours_a[i] = PresentColor{palette_a[i].r, palette_a[i].g, palette_a[i].b, 0};
-        colours_b[i] = PresentColor{palette_b[i].r, palette_b[i].g, palette_b[i].b, 0};
+        colours_a[i] = Colour{palette_a[i].r, palette_a[i].g, palette_a[i].b, 0};
+        colours_b[i] = Colour{palette_b[i].r, palette_b[i].g, palette_b[i].b, 0};
     }
     const std::vector<uint8_t> a = test_picture(640, 0);
     const std::vector<uint8_t> b = test_picture(640, 99);
     std::string first;
     std::string second;
-    ASSERT_EQ(screenshot_save_in(dir, t, a.data(), 640, 640, 480, colours_a.data(), first), 1) << first;
-    ASSERT_EQ(screenshot_save_in(dir + "/", t, b.data(), 640, 640, 480, colours_b.data(), second), 1) << second;
+    ASSERT_EQ(screenshot_save_in(dir, t, PlatformPicture{a.data(), 640, 640, 480, colours_a.data()}, first), 1) << first;
+    ASSERT_EQ(screenshot_save_in(dir + "/", t, PlatformPicture{b.data(), 640, 640, 480, colours_b.data()}, second), 1) << second;
     EXPECT_EQ(first, dir + "/kestrava-20240101-000000.png");
     EXPECT_EQ(second, dir + "/kestrava-20240101-000000-2.png");
     PngFile png;
@@ -289,9 +289,9 @@ TEST_F(Environment, TwoShotsInOneSecondKeepBoth)
     expect_picture(png2, b, 640, palette_b);
 
     std::string why;
-    EXPECT_EQ(screenshot_save_in(dir + "/gone", t, a.data(), 640, 640, 480, colours_a.data(), why), 0);
+    EXPECT_EQ(screenshot_save_in(dir + "/gone", t, PlatformPicture{a.data(), 640, 640, 480, colours_a.data()}, why), 0);
     EXPECT_NE(why.find(dir + "/gone/kestrava-20240101-000000.png"), std::string::npos) << why;
-    EXPECT_EQ(screenshot_save_in("", t, a.data(), 640, 640, 480, colours_a.data(), why), 0);
+    EXPECT_EQ(screenshot_save_in("", t, PlatformPicture{a.data(), 640, 640, 480, colours_a.data()}, why), 0);
     EXPECT_FALSE(why.empty());
     EXPECT_EQ(files_in(dir).size(), 2u);
 }
@@ -335,6 +335,7 @@ protected:
         for (int empty = 0; empty < 2;) {
             const PlatformEvent e = platform_poll_event();
             EXPECT_NE(e, PLATFORM_EVENT_QUIT);
+            if (e == PLATFORM_EVENT_SCREENSHOT) screenshot_take(platform_picture());
             empty = e == PLATFORM_EVENT_NONE ? empty + 1 : 0;
         }
         const std::string e = testing::internal::GetCapturedStderr();
@@ -345,9 +346,9 @@ protected:
 
 TEST_F(F12, SavesThePictureOnScreenAndPrintsWhere)
 {
-    const std::array<Rgb, 256> palette = test_palette(3);
-    std::array<PresentColor, 256> colours{};
-    for (size_t i = 0; i < 256; ++i) colours[i] = PresentColor{palette[i].r, palette[i].g, palette[i].b, 0};
+    const Palette palette = test_palette(3);
+    Palette colours{};
+    for (size_t i = 0; i < 256; ++i) colours[i] = Colour{palette[i].r, palette[i].g, palette[i].b, 0};
     const int pitch = 672;
     std::vector<uint8_t> picture = test_picture(pitch, 5);
 
@@ -376,15 +377,16 @@ TEST_F(F12, SavesThePictureOnScreenAndPrintsWhere)
 
 TEST_F(F12, AFailedSaveIsOneLineAndTheGameGoesOn)
 {
-    std::array<PresentColor, 256> colours{};
+    Palette colours{};
     const std::vector<uint8_t> picture = test_picture(640, 0);
     platform_present(picture.data(), 640, 640, 480, colours.data());
     set("HOME", dir + "/no-such-home");
     push_f12(0);
-    platform_post_quit();
+    platform_window_destroy();
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    EXPECT_EQ(platform_poll_event(), PLATFORM_EVENT_OTHER);
+    ASSERT_EQ(platform_poll_event(), PLATFORM_EVENT_SCREENSHOT);
+    screenshot_take(platform_picture());
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(err.rfind("kestrava: screenshot not saved: ", 0), 0u) << err;

@@ -10,7 +10,7 @@
 
 #include "platform/platform.h"
 #include "platform/sdl_edge.h"
-#include "shell/report.h"
+#include "base/report.h"
 
 namespace {
 
@@ -62,12 +62,12 @@ TEST(Letterbox, SmallerThanThePictureKeepsItsShape)
 
 // --- the palette conversion -------------------------------------------------
 
-std::array<PresentColor, 256> test_palette()
+Palette test_palette()
 {
-    std::array<PresentColor, 256> p{};
+    Palette p{};
     for (int i = 0; i < 256; ++i) {
         // Alpha 0 as a BMP's reserved byte would leave it: must not matter.
-        p[static_cast<size_t>(i)] = PresentColor{static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i),
+        p[static_cast<size_t>(i)] = Colour{static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i),
                                                  static_cast<uint8_t>(i * 7), 0};
     }
     return p;
@@ -189,8 +189,8 @@ TEST_F(Window, PresentShowsThePictureThroughItsPalette)
     expect_picture_on_screen();
 
     // A second picture with another palette replaces the first whole.
-    std::array<PresentColor, 256> grey{};
-    for (size_t i = 0; i < 256; ++i) grey[i] = PresentColor{77, 77, 77, 255};
+    Palette grey{};
+    for (size_t i = 0; i < 256; ++i) grey[i] = Colour{77, 77, 77, 255};
     platform_present(picture.data(), pitch, W, H, grey.data());
     int out_w = 0;
     int out_h = 0;
@@ -259,7 +259,7 @@ TEST_F(Window, QuitIsPostedAndTakenOnce)
 {
     drain();
     EXPECT_EQ(platform_poll_event(), PLATFORM_EVENT_NONE);
-    platform_post_quit();
+    platform_window_destroy();
     EXPECT_EQ(platform_poll_event(), PLATFORM_EVENT_QUIT);
     EXPECT_EQ(platform_poll_event(), PLATFORM_EVENT_NONE);
 }
@@ -277,7 +277,7 @@ TEST_F(Window, InputEventsDoNotQueue)
         text.type = SDL_TEXTINPUT;
         SDL_PushEvent(&text);
     }
-    platform_post_quit();
+    platform_window_destroy();
     EXPECT_EQ(platform_poll_event(), PLATFORM_EVENT_QUIT);
 }
 

@@ -10,7 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "graphics/bmp.h"
+#include "formats/bmp.h"
 
 namespace art {
 
@@ -68,7 +68,7 @@ inline Col operator-(Col a, Col b) { return {a.r - b.r, a.g - b.g, a.b - b.b}; }
 inline Col operator*(Col a, float k) { return {a.r * k, a.g * k, a.b * k}; }
 inline Col operator*(Col a, Col b) { return {a.r * b.r / 255.0f, a.g * b.g / 255.0f, a.b * b.b / 255.0f}; }
 inline Col mix(Col a, Col b, float t) { return a + (b - a) * t; }
-inline Col rgb(Rgb c) { return {float(c.r), float(c.g), float(c.b)}; }
+inline Col rgb(Colour c) { return {float(c.r), float(c.g), float(c.b)}; }
 
 inline float clampf(float v, float lo, float hi) { return v < lo ? lo : (v > hi ? hi : v); }
 inline float smoothstep(float e0, float e1, float x)
@@ -79,7 +79,7 @@ inline float smoothstep(float e0, float e1, float x)
 constexpr float PI = 3.14159265358979f;
 
 // A colour of a ramp by position t in [0, 1] along piecewise-linear stops.
-Col ramp(const std::vector<Rgb>& stops, float t);
+Col ramp(const std::vector<Colour>& stops, float t);
 
 // --- random numbers and noise ------------------------------------------
 struct Rng {

@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <string>
 
-#include "graphics/bmp.h"
+#include "formats/bmp.h"
 
 // images: the one palette of every BMP (the splash's), and the nine images.
-const std::array<Rgb, 256>& game_palette();
+const Palette& game_palette();
 int write_images(const std::string& dir);
 int write_image_previews(const std::string& dir);  // PNG contact sheets, 4x
 
@@ -19,5 +19,6 @@ int write_sound_previews(const std::string& dir);  // 44.1 kHz WAVs for listenin
 int write_music(const std::string& dir);
 
 // The desktop icon, from the ship: DIR/kestrava-<size>.png for each size.
-constexpr int ICON_SIZES[] = {16, 32, 48, 64, 128, 256};
+// The sizes come from the build, which installs each of them.
+constexpr int ICON_SIZES[] = {KESTRAVA_ICON_SIZES};
 int write_icons(const std::string& dir);

@@ -8,7 +8,7 @@
 
 #include "art.h"
 #include "assetgen.h"
-#include "shell/png.h"
+#include "formats/png.h"
 
 namespace {
 

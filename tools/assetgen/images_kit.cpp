@@ -9,7 +9,7 @@
 
 namespace art {
 
-Col ramp(const std::vector<Rgb>& stops, float t)
+Col ramp(const std::vector<Colour>& stops, float t)
 {
     t = clampf(t, 0.0f, 1.0f);
     if (stops.size() == 1) return rgb(stops[0]);

@@ -189,7 +189,7 @@ bool paint_logo(Canvas& cv, int cx, int top)
         for (int x = 0; x < c.w; ++x) padded.v[size_t(y + pad) * size_t(padded.w) + size_t(x + pad)] = cov(c, x, y);
     Coverage glow = blur(padded, 9), rim = blur(padded, 2), soft = blur(padded, 1);
     const int ox = cx - padded.w / 2, oy = top - pad - t0;
-    const std::vector<Rgb> metal{{255, 255, 240}, {255, 236, 150}, {255, 196, 60}, {255, 150, 20},
+    const std::vector<Colour> metal{{255, 255, 240}, {255, 236, 150}, {255, 196, 60}, {255, 150, 20},
                                  {236, 96, 8},    {200, 52, 4},    {150, 24, 6}};
     for (int y = 0; y < padded.h; ++y)
         for (int x = 0; x < padded.w; ++x) {

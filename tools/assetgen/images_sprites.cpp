@@ -5,6 +5,7 @@
 #include <array>
 
 #include "art.h"
+#include "game/sprite_sizes.h"
 
 namespace art {
 
@@ -64,8 +65,8 @@ void render_star(Canvas& cv, float phase, float cx, float cy, float scale, bool 
     const float turn = 2.0f * PI * phase;
     const float pulse = 0.5f + 0.5f * std::cos(turn);  // 1 at the brightest frame
     const float rx = 14.6f * scale, ry = 11.6f * scale;  // the corona stays inside this
-    const std::vector<Rgb> disc{{236, 110, 10}, {255, 176, 50}, {255, 226, 140}, {255, 250, 226}, {255, 255, 250}};
-    const std::vector<Rgb> corona{{70, 0, 14}, {150, 20, 8}, {214, 70, 0}, {248, 146, 22}, {255, 214, 100}};
+    const std::vector<Colour> disc{{236, 110, 10}, {255, 176, 50}, {255, 226, 140}, {255, 250, 226}, {255, 255, 250}};
+    const std::vector<Colour> corona{{70, 0, 14}, {150, 20, 8}, {214, 70, 0}, {248, 146, 22}, {255, 214, 100}};
     int x0 = std::max(0, int(cx - rx) - 1), x1 = std::min(cv.w - 1, int(cx + rx) + 1);
     int y0 = std::max(0, int(cy - ry) - 1), y1 = std::min(cv.h - 1, int(cy + ry) + 1);
     for (int y = y0; y <= y1; ++y)
@@ -104,9 +105,9 @@ void render_star(Canvas& cv, float phase, float cx, float cy, float scale, bool 
 bool make_star_sheet(Image& out)
 {
     Quantizer q = quantizer_make({{pal::CORONA, pal::CORONA_N}, {pal::FIRE, pal::FIRE_N}});
-    out = sheet_make(5, 1, 30, 24);
+    out = sheet_make(STAR_SPRITE.frames, 1, STAR_SPRITE.width, STAR_SPRITE.height);
     for (int f = 0; f < 5; ++f) {
-        Canvas cv = canvas_make(30, 24);
+        Canvas cv = canvas_make(STAR_SPRITE.width, STAR_SPRITE.height);
         render_star(cv, float(f) / 5.0f, 15.0f, 12.0f, 1.0f, false);
         sheet_put(out, f, 0, canvas_quantize(cv, q, 0.0f, 0.5f));
     }
@@ -220,8 +221,8 @@ void render_rock(Canvas& cv, const Rock& rock, float turn, float cx, float cy, f
     const Vec3 axis = normalize({0.3f, 1.0f, 0.4f});
     const float angle = 2.0f * PI * turn;
     const float extent = ROCK_REACH + 0.02f;
-    const std::vector<Rgb> warm{{34, 26, 20}, {100, 82, 64}, {156, 134, 108}, {214, 196, 170}};
-    const std::vector<Rgb> cool{{26, 28, 36}, {84, 88, 100}, {136, 142, 156}, {196, 202, 214}};
+    const std::vector<Colour> warm{{34, 26, 20}, {100, 82, 64}, {156, 134, 108}, {214, 196, 170}};
+    const std::vector<Colour> cool{{26, 28, 36}, {84, 88, 100}, {136, 142, 156}, {196, 202, 214}};
     const int N = radius > 20.0f ? 2 : 3;
     int x0 = std::max(0, int(cx - extent * radius) - 1), x1 = std::min(cv.w - 1, int(cx + extent * radius) + 1);
     int y0 = std::max(0, int(cy - extent * radius) - 1), y1 = std::min(cv.h - 1, int(cy + extent * radius) + 1);
@@ -289,9 +290,9 @@ bool make_asteroid_sheet(Image& out)
 {
     const Rock rock = make_rock(0xA57E401Du);
     Quantizer q = quantizer_make({{pal::ROCK_WARM, pal::ROCK_WARM_N}, {pal::ROCK_COOL, pal::ROCK_COOL_N}});
-    out = sheet_make(16, 1, 31, 30);
+    out = sheet_make(ASTEROID_SPRITE.frames, 1, ASTEROID_SPRITE.width, ASTEROID_SPRITE.height);
     for (int f = 0; f < 16; ++f) {
-        Canvas cv = canvas_make(31, 30);
+        Canvas cv = canvas_make(ASTEROID_SPRITE.width, ASTEROID_SPRITE.height);
         render_rock(cv, rock, float(f) / 16.0f, 15.5f, 15.0f, 10.9f);
         sheet_put(out, f, 0, canvas_quantize(cv, q, 0.0f, 0.5f));
     }
@@ -387,7 +388,7 @@ bool ship_sample(const std::vector<P2>& poly, P2 p, bool flame, float flame_len,
     float ay = std::fabs(p.y);
     if (ay > w) return false;
     float heat = (1.0f - t * 0.85f) * (1.0f - 0.55f * (ay / w) * (ay / w));
-    const std::vector<Rgb> fl{{16, 30, 130}, {40, 122, 232}, {96, 204, 255}, {210, 248, 255}, {255, 255, 255}};
+    const std::vector<Colour> fl{{16, 30, 130}, {40, 122, 232}, {96, 204, 255}, {210, 248, 255}, {255, 255, 255}};
     colour = ramp(fl, heat);
     lit = false;
     return true;
@@ -437,7 +438,7 @@ bool make_ship_sheet(Image& out)
                                   {pal::STRIPE, pal::STRIPE_N},
                                   {pal::FLAME, pal::FLAME_N},
                                   {pal::GREY, pal::GREY_N}});
-    out = sheet_make(16, 2, 22, 18);
+    out = sheet_make(SHIP_SPRITE.frames, 2, SHIP_SPRITE.width, SHIP_SPRITE.height);
     for (int row = 0; row < 2; ++row)
         for (int h = 0; h < 16; ++h) {
             float angle = float(h) * (2.0f * PI / 16.0f);
@@ -446,7 +447,7 @@ bool make_ship_sheet(Image& out)
             float tx = std::fabs(bx) > 1e-4f ? 11.0f / std::fabs(bx) : 1e9f;
             float ty = std::fabs(by) > 1e-4f ? 9.0f / std::fabs(by) : 1e9f;
             float room = std::min(tx, ty) - 0.4f + ENGINE_X;
-            Canvas cv = canvas_make(22, 18);
+            Canvas cv = canvas_make(SHIP_SPRITE.width, SHIP_SPRITE.height);
             render_ship(cv, angle, 11.0f, 9.0f, 1.0f, row == 1, room);
             // A lower cut keeps the thin nose, which shows the heading.
             sheet_put(out, h, row, canvas_quantize(cv, q, 0.0f, 0.4f));
@@ -459,12 +460,12 @@ bool make_ship_sheet(Image& out)
 bool make_projectile_sheet(Image& out)
 {
     Quantizer q = quantizer_make({{pal::FIRE, pal::FIRE_N}, {pal::GREY, pal::GREY_N}});
-    out = sheet_make(3, 1, 8, 8);
+    out = sheet_make(SHOT_SPRITE.frames, 1, SHOT_SPRITE.width, SHOT_SPRITE.height);
     const std::array<float, 3> core{1.3f, 1.8f, 1.5f};
     const std::array<float, 3> halo{2.8f, 3.7f, 3.2f};
-    const std::vector<Rgb> heat{{170, 26, 0}, {255, 132, 12}, {255, 220, 90}, {255, 255, 236}};
+    const std::vector<Colour> heat{{170, 26, 0}, {255, 132, 12}, {255, 220, 90}, {255, 255, 236}};
     for (int f = 0; f < 3; ++f) {
-        Canvas cv = canvas_make(8, 8);
+        Canvas cv = canvas_make(SHOT_SPRITE.width, SHOT_SPRITE.height);
         for (int y = 0; y < 8; ++y)
             for (int x = 0; x < 8; ++x) {
                 float dx = float(x) + 0.5f - 4.0f, dy = float(y) + 0.5f - 4.0f;
@@ -486,13 +487,13 @@ bool make_projectile_sheet(Image& out)
 bool make_explosion_sheet(Image& out)
 {
     Quantizer q = quantizer_make({{pal::FIRE, pal::FIRE_N}, {pal::GREY, pal::GREY_N}});
-    out = sheet_make(10, 1, 42, 36);
+    out = sheet_make(EXPLOSION_SPRITE.frames, 1, EXPLOSION_SPRITE.width, EXPLOSION_SPRITE.height);
     // Drawn with its top-left on the body's top-left: the bodies' centres lie
     // between (9, 9) and (15, 15), so the blast is centred there.
     const float cx = 13.0f, cy = 12.0f;
     const std::array<float, 10> radius{5.0f, 8.5f, 11.0f, 12.0f, 12.5f, 12.5f, 12.0f, 10.5f, 8.5f, 6.5f};
     const std::array<float, 10> heat{1.3f, 1.25f, 1.12f, 0.98f, 0.84f, 0.68f, 0.52f, 0.4f, 0.28f, 0.18f};
-    const std::vector<Rgb> fire{{40, 0, 0}, {110, 10, 0}, {180, 32, 0}, {232, 84, 0},
+    const std::vector<Colour> fire{{40, 0, 0}, {110, 10, 0}, {180, 32, 0}, {232, 84, 0},
                                 {255, 146, 16}, {255, 204, 60}, {255, 244, 170}, {255, 255, 250}};
     struct Spark {
         float dx, dy, reach, life, temp;
@@ -508,7 +509,7 @@ bool make_explosion_sheet(Image& out)
         sparks.push_back({dx, dy, room * rng_range(rng, 0.55f, 1.0f), rng_range(rng, 6.5f, 10.5f), rng_range(rng, 0.7f, 1.0f)});
     }
     for (int f = 0; f < 10; ++f) {
-        Canvas cv = canvas_make(42, 36);
+        Canvas cv = canvas_make(EXPLOSION_SPRITE.width, EXPLOSION_SPRITE.height);
         const float r0 = radius[size_t(f)];
         for (int y = 0; y < 36; ++y)
             for (int x = 0; x < 42; ++x) {
@@ -601,7 +602,7 @@ bool make_astronaut_sheet(Image& out)
                                   {pal::GREY, pal::GREY_N},
                                   {pal::TEXT_GREEN, 1},
                                   {pal::TEXT_RED, 1}});
-    out = sheet_make(6, 1, 18, 20);
+    out = sheet_make(ASTRONAUT_SPRITE.frames, 1, ASTRONAUT_SPRITE.width, ASTRONAUT_SPRITE.height);
     const Col suit{232, 232, 238}, orange{236, 120, 24}, visor{222, 176, 48}, pack{150, 152, 164};
     for (int f = 0; f < 6; ++f) {
         float t = 2.0f * PI * float(f) / 6.0f;
@@ -629,7 +630,7 @@ bool make_astronaut_sheet(Image& out)
             {Piece::DISC, {9.0f, 4.8f}, {}, 3.9f, suit},                  // helmet
             {Piece::BOX, {6.6f, 3.4f}, {11.6f, 6.9f}, 1.6f, visor, Piece::GLOSS},  // visor
         };
-        Canvas cv = canvas_make(18, 20);
+        Canvas cv = canvas_make(ASTRONAUT_SPRITE.width, ASTRONAUT_SPRITE.height);
         constexpr int N = 6;
         const float cs = std::cos(sway), sn = std::sin(sway);
         for (int y = 0; y < 20; ++y)

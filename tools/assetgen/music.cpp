@@ -3,24 +3,25 @@
 #include <string>
 
 #include "assetgen.h"
+#include "base/data_files.h"
 #include "midi_writer.h"
 #include "music_pieces.h"
 
 int write_music(const std::string& dir)
 {
     struct Track {
-        const char* file;
+        DataFile file;
         music::Piece (*compose)();
     };
     static constexpr Track kTracks[] = {
-        {"classic.mid", music::compose_classic},
-        {"midifile0.mid", music::compose_driving},
-        {"midifile3.mid", music::compose_tense},
-        {"midifile7.mid", music::compose_drifting},
+        {DATA_MUSIC_CLASSIC, music::compose_classic},
+        {DATA_MUSIC_0, music::compose_driving},
+        {DATA_MUSIC_3, music::compose_tense},
+        {DATA_MUSIC_7, music::compose_drifting},
     };
     for (const Track& t : kTracks) {
         const music::Piece piece = t.compose();
-        if (!smf::write_file(dir + "/" + t.file, smf::encode(piece.song, piece.end))) return 0;
+        if (!smf::write_file(dir + "/" + data_file_name(t.file), smf::encode(piece.song, piece.end))) return 0;
     }
     return 1;
 }

@@ -11,18 +11,18 @@ using art::Col;
 
 namespace {
 
-void fill_ramp(std::array<Rgb, 256>& p, int first, int count, const std::vector<Rgb>& stops)
+void fill_ramp(Palette& p, int first, int count, const std::vector<Colour>& stops)
 {
     for (int i = 0; i < count; ++i) {
         Col c = art::ramp(stops, count == 1 ? 0.0f : float(i) / float(count - 1));
-        p[size_t(first + i)] = Rgb{uint8_t(c.r + 0.5f), uint8_t(c.g + 0.5f), uint8_t(c.b + 0.5f)};
+        p[size_t(first + i)] = Colour{uint8_t(c.r + 0.5f), uint8_t(c.g + 0.5f), uint8_t(c.b + 0.5f)};
     }
 }
 
-std::array<Rgb, 256> build_palette()
+Palette build_palette()
 {
     namespace pal = art::pal;
-    std::array<Rgb, 256> p{};
+    Palette p{};
     p[pal::BLACK] = {0, 0, 0};
     for (int i = 1; i < pal::GREY_N; ++i) p[size_t(pal::GREY + i - 1)] = {uint8_t(8 * i), uint8_t(8 * i), uint8_t(8 * i)};
     p[pal::WHITE] = {255, 255, 255};
@@ -71,8 +71,8 @@ std::array<Rgb, 256> build_palette()
 
 }  // namespace
 
-const std::array<Rgb, 256>& game_palette()
+const Palette& game_palette()
 {
-    static const std::array<Rgb, 256> palette = build_palette();
+    static const Palette palette = build_palette();
     return palette;
 }

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/png.h"
+#include "formats/png.h"
 
 // Rows top first, three bytes (red, green, blue) per pixel; 1 when written.
 inline int png_write_rgb(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb)

@@ -7,7 +7,8 @@
 #include <vector>
 
 #include "assetgen.h"
-#include "audio/wav.h"
+#include "formats/wav.h"
+#include "base/data_files.h"
 #include "synth.h"
 
 using namespace synth;
@@ -298,19 +299,19 @@ std::vector<double> make_levcomp(Rng& r)
 }
 
 struct Effect {
-    const char* file;
+    DataFile file;
     uint64_t seed;
     std::vector<double> (*make)(Rng&);
 };
 
 constexpr Effect kEffects[] = {
-    {"ahh.WAV", 0x61686831, make_ahh},
-    {"energize.WAV", 0x656e6532, make_energize},
-    {"GAMEOVER.WAV", 0x67616d33, make_gameover},
-    {"Projectile.WAV", 0x70726f34, make_projectile},
-    {"Engines.WAV", 0x656e6735, make_engines},
-    {"Explosion.WAV", 0x65787036, make_explosion},
-    {"LevCOMP.WAV", 0x6c657637, make_levcomp},
+    {DATA_SOUND_AHH, 0x61686831, make_ahh},
+    {DATA_SOUND_ENERGIZE, 0x656e6532, make_energize},
+    {DATA_SOUND_GAMEOVER, 0x67616d33, make_gameover},
+    {DATA_SOUND_PROJECTILE, 0x70726f34, make_projectile},
+    {DATA_SOUND_ENGINES, 0x656e6735, make_engines},
+    {DATA_SOUND_EXPLOSION, 0x65787036, make_explosion},
+    {DATA_SOUND_LEVCOMP, 0x6c657637, make_levcomp},
 };
 
 std::vector<uint8_t> render_effect(const Effect& e)
@@ -327,7 +328,7 @@ int write_sounds(const std::string& dir)
 {
     for (const Effect& e : kEffects) {
         const std::vector<uint8_t> pcm = render_effect(e);
-        const std::string path = dir + "/" + e.file;
+        const std::string path = dir + "/" + data_file_name(e.file);
         if (!wav_write_pcm8(path.c_str(), pcm.data(), pcm.size(), EFFECT_SAMPLE_RATE)) return 0;
     }
     return 1;
@@ -343,7 +344,7 @@ int write_sound_previews(const std::string& dir)
         for (size_t i = 0; i < pcm.size(); ++i) x[i] = (static_cast<double>(pcm[i]) - 128.0) / 127.0;
         Rng dither = rng_seeded(e.seed ^ 0x44100ull);
         const std::vector<uint8_t> out = quantise_u8(upsample4(x), dither);
-        const std::string path = dir + "/" + e.file;
+        const std::string path = dir + "/" + data_file_name(e.file);
         if (!wav_write_pcm8(path.c_str(), out.data(), out.size(), 4 * EFFECT_SAMPLE_RATE)) return 0;
     }
     return 1;

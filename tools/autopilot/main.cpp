@@ -10,10 +10,10 @@
 #include <cstring>
 #include <string>
 
+#include "base/report.h"
 #include "game/rules.h"
 #include "input/keyscript.h"
 #include "platform/headless.h"
-#include "shell/report.h"
 #include "shell/shell.h"
 
 namespace {

@@ -2,7 +2,7 @@
 //
 // Runs the game's own start-up headless (no window, no splash wait, no
 // sound), then one frame per script line, and prints the state trace.
-#include <array>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -11,11 +11,12 @@
 #include <vector>
 
 #include "game/rules.h"
-#include "graphics/bmp.h"
+#include "base/report.h"
+#include "formats/bmp.h"
+#include "formats/png.h"
 #include "input/keyscript.h"
 #include "platform/headless.h"
-#include "shell/png.h"
-#include "shell/report.h"
+#include "platform/platform.h"
 #include "shell/shell.h"
 #include "trace.h"
 
@@ -46,10 +47,10 @@ static bool parse_count(const char* text, long min, long& out)
 
 static bool dump_picture(const std::string& dir, long frame, bool png)
 {
-    const HeadlessPicture pic = headless_picture();
+    const PlatformPicture pic = platform_picture();
     if (!pic.pixels) return true;
-    std::array<Rgb, 256> palette{};
-    for (int i = 0; i < 256; ++i) palette[i] = Rgb{pic.palette[i].r, pic.palette[i].g, pic.palette[i].b};
+    Palette palette{};
+    std::copy_n(pic.palette, palette.size(), palette.begin());
     char name[64];
     if (png) {
         std::snprintf(name, sizeof name, "/frame-%06ld.png", frame);

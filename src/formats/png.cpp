@@ -1,6 +1,6 @@
 // PNG output through libpng. libpng reports its errors by a long jump, so the
 // writing itself stays in one plain function with nothing to unwind.
-#include "shell/png.h"
+#include "formats/png.h"
 
 #include <png.h>
 #include <sys/stat.h>
@@ -15,7 +15,7 @@ struct PngImage {
     int colour_type;  // PNG_COLOR_TYPE_*
     const uint8_t* rows;
     size_t pitch;
-    const std::array<Rgb, 256>* palette;  // for PNG_COLOR_TYPE_PALETTE
+    const Palette* palette;  // for PNG_COLOR_TYPE_PALETTE
 };
 
 int write_png(std::FILE* file, const PngImage& image)
@@ -70,13 +70,13 @@ int write_png_file(const char* path, const PngImage& image)
 }  // namespace
 
 int png_write_indexed(std::FILE* file, int width, int height, const uint8_t* pixels, size_t pitch,
-                      const std::array<Rgb, 256>& palette)
+                      const Palette& palette)
 {
     return write_png(file, PngImage{width, height, PNG_COLOR_TYPE_PALETTE, pixels, pitch, &palette});
 }
 
 int png_write_indexed(const char* path, int width, int height, const uint8_t* pixels, size_t pitch,
-                      const std::array<Rgb, 256>& palette)
+                      const Palette& palette)
 {
     return write_png_file(path, PngImage{width, height, PNG_COLOR_TYPE_PALETTE, pixels, pitch, &palette});
 }

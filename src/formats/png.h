@@ -2,18 +2,18 @@
 // picture dumps, the generator's previews and the desktop icon.
 #pragma once
 
-#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
-#include "graphics/bmp.h"
+#include "base/colour.h"
 
 // Rows top first, `pitch` bytes apart; 1 when the whole file was written.
 // An 8-bit picture with its 256-colour palette, as the game shows it.
 int png_write_indexed(std::FILE* file, int width, int height, const uint8_t* pixels, size_t pitch,
-                      const std::array<Rgb, 256>& palette);
+                      const Palette& palette);
 int png_write_indexed(const char* path, int width, int height, const uint8_t* pixels, size_t pitch,
-                      const std::array<Rgb, 256>& palette);
+                      const Palette& palette);
 // Three bytes a pixel (red, green, blue), rows packed.
 int png_write_rgb(const char* path, int width, int height, const uint8_t* rgb);
 // Four bytes a pixel (red, green, blue, alpha), rows packed.

@@ -1,11 +1,11 @@
-// Whole-file reads for the two banks.
-#include "audio/audio_file.h"
+// Whole-file reads.
+#include "base/file.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
-int audio_read_file(const char* path, std::vector<uint8_t>& out, const char** why)
+int read_file(const char* path, size_t limit, std::vector<uint8_t>& out, const char** why)
 {
     out.clear();
     std::FILE* file = std::fopen(path, "rb");
@@ -19,7 +19,7 @@ int audio_read_file(const char* path, std::vector<uint8_t>& out, const char** wh
     errno = 0;
     for (;;) {
         const size_t got = std::fread(piece, 1, sizeof piece, file);
-        if (out.size() + got > AUDIO_FILE_LIMIT) {
+        if (out.size() + got > limit) {
             std::fclose(file);
             out.clear();
             *why = "file is too large";

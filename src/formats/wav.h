@@ -1,6 +1,6 @@
-// RIFF WAVE files: the format record as the file stores it, and a writer for
-// the tools and tests that make effect files. The reader lives with the
-// effect bank, which decides what it accepts.
+// RIFF WAVE files: the format record as the file stores it, the reader the
+// effect bank loads with, and a writer for the tools and tests that make
+// effect files.
 #pragma once
 
 #include <cstddef>

@@ -1,5 +1,5 @@
 // Failure and warning lines: "kestrava: subject: reason".
-#include "shell/report.h"
+#include "base/report.h"
 
 #include <cstdio>
 

@@ -1,7 +1,8 @@
-// The frame clock: every frame lasts at least 30 ms, paced by spinning on the
-// millisecond tick count. The unsigned difference survives the wrap-around.
+// The frame clock. The unsigned difference survives the wrap-around of the
+// tick count.
+#include "platform/clock.h"
+
 #include "platform/platform.h"
-#include "shell/shell.h"
 
 uint32_t frame_start;
 

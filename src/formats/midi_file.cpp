@@ -2,20 +2,9 @@
 // trusts the file it is given and reads it on the audio thread, so a track
 // that is cut short, a length that points past the end or a stray byte is
 // found here, at load time, and the file refused.
-#include <cstdint>
+#include "formats/midi_file.h"
 
-#include "audio/midi.h"
-
-static uint32_t get32be(const uint8_t* p)
-{
-    return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
-           (static_cast<uint32_t>(p[2]) << 8) | static_cast<uint32_t>(p[3]);
-}
-static uint16_t get16be(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
-static bool tag_is(const uint8_t* p, const char* tag)
-{
-    return p[0] == tag[0] && p[1] == tag[1] && p[2] == tag[2] && p[3] == tag[3];
-}
+#include "base/bytes.h"
 
 // A cursor over one track's bytes.
 struct TrackReader {

@@ -1,77 +1,62 @@
 // BMP reading and writing. The reader keeps the game's rules (headers taken
 // as stored, palette always 256 entries, rows turned top first) but refuses,
 // rather than reads past its buffers, any file whose sizes do not add up.
-#include "graphics/bmp.h"
+#include "formats/bmp.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "shell/report.h"
-
-static uint16_t get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-static uint32_t get32(const uint8_t* p)
-{
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
-}
-static void put16(uint8_t* p, uint16_t v)
-{
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-static void put32(uint8_t* p, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
+#include "base/bytes.h"
+#include "base/report.h"
 
 void bmp_decode_file_header(const uint8_t* b, BITMAPFILEHEADER& h)
 {
-    h.bfType = get16(b);
-    h.bfSize = get32(b + 2);
-    h.bfReserved1 = get16(b + 6);
-    h.bfReserved2 = get16(b + 8);
-    h.bfOffBits = get32(b + 10);
+    h.bfType = get16le(b);
+    h.bfSize = get32le(b + 2);
+    h.bfReserved1 = get16le(b + 6);
+    h.bfReserved2 = get16le(b + 8);
+    h.bfOffBits = get32le(b + 10);
 }
 
 void bmp_decode_info_header(const uint8_t* b, BITMAPINFOHEADER& h)
 {
-    h.biSize = get32(b);
-    h.biWidth = static_cast<int32_t>(get32(b + 4));
-    h.biHeight = static_cast<int32_t>(get32(b + 8));
-    h.biPlanes = get16(b + 12);
-    h.biBitCount = get16(b + 14);
-    h.biCompression = get32(b + 16);
-    h.biSizeImage = get32(b + 20);
-    h.biXPelsPerMeter = static_cast<int32_t>(get32(b + 24));
-    h.biYPelsPerMeter = static_cast<int32_t>(get32(b + 28));
-    h.biClrUsed = get32(b + 32);
-    h.biClrImportant = get32(b + 36);
+    h.biSize = get32le(b);
+    h.biWidth = static_cast<int32_t>(get32le(b + 4));
+    h.biHeight = static_cast<int32_t>(get32le(b + 8));
+    h.biPlanes = get16le(b + 12);
+    h.biBitCount = get16le(b + 14);
+    h.biCompression = get32le(b + 16);
+    h.biSizeImage = get32le(b + 20);
+    h.biXPelsPerMeter = static_cast<int32_t>(get32le(b + 24));
+    h.biYPelsPerMeter = static_cast<int32_t>(get32le(b + 28));
+    h.biClrUsed = get32le(b + 32);
+    h.biClrImportant = get32le(b + 36);
 }
 
 void bmp_encode_file_header(const BITMAPFILEHEADER& h, uint8_t* b)
 {
-    put16(b, h.bfType);
-    put32(b + 2, h.bfSize);
-    put16(b + 6, h.bfReserved1);
-    put16(b + 8, h.bfReserved2);
-    put32(b + 10, h.bfOffBits);
+    put16le(b, h.bfType);
+    put32le(b + 2, h.bfSize);
+    put16le(b + 6, h.bfReserved1);
+    put16le(b + 8, h.bfReserved2);
+    put32le(b + 10, h.bfOffBits);
 }
 
 void bmp_encode_info_header(const BITMAPINFOHEADER& h, uint8_t* b)
 {
-    put32(b, h.biSize);
-    put32(b + 4, static_cast<uint32_t>(h.biWidth));
-    put32(b + 8, static_cast<uint32_t>(h.biHeight));
-    put16(b + 12, h.biPlanes);
-    put16(b + 14, h.biBitCount);
-    put32(b + 16, h.biCompression);
-    put32(b + 20, h.biSizeImage);
-    put32(b + 24, static_cast<uint32_t>(h.biXPelsPerMeter));
-    put32(b + 28, static_cast<uint32_t>(h.biYPelsPerMeter));
-    put32(b + 32, h.biClrUsed);
-    put32(b + 36, h.biClrImportant);
+    put32le(b, h.biSize);
+    put32le(b + 4, static_cast<uint32_t>(h.biWidth));
+    put32le(b + 8, static_cast<uint32_t>(h.biHeight));
+    put16le(b + 12, h.biPlanes);
+    put16le(b + 14, h.biBitCount);
+    put32le(b + 16, h.biCompression);
+    put32le(b + 20, h.biSizeImage);
+    put32le(b + 24, static_cast<uint32_t>(h.biXPelsPerMeter));
+    put32le(b + 28, static_cast<uint32_t>(h.biYPelsPerMeter));
+    put32le(b + 32, h.biClrUsed);
+    put32le(b + 36, h.biClrImportant);
 }
 
 int64_t bmp_row_stride(int32_t width, int bit_count)
@@ -173,8 +158,7 @@ int bmp_flip_rows(uint8_t* pixels, int bytes_per_row, int rows)
     return 1;
 }
 
-std::vector<uint8_t> bmp_encode_8bit(int width, int height, const uint8_t* top_first_pixels,
-                                     const std::array<Rgb, 256>& palette)
+std::vector<uint8_t> bmp_encode_8bit(int width, int height, const uint8_t* top_first_pixels, const Palette& palette)
 {
     const auto stride = static_cast<size_t>(bmp_row_stride(width, 8));
     const size_t image = stride * static_cast<size_t>(height);
@@ -199,8 +183,7 @@ std::vector<uint8_t> bmp_encode_8bit(int width, int height, const uint8_t* top_f
     return out;
 }
 
-int bmp_write_8bit(const char* path, int width, int height, const uint8_t* top_first_pixels,
-                   const std::array<Rgb, 256>& palette)
+int bmp_write_8bit(const char* path, int width, int height, const uint8_t* top_first_pixels, const Palette& palette)
 {
     const std::vector<uint8_t> bytes = bmp_encode_8bit(width, height, top_first_pixels, palette);
     std::FILE* file = std::fopen(path, "wb");

@@ -1,4 +1,5 @@
-// Reading RIFF WAVE files for the effect bank. The whole file is in memory and
+// Reading RIFF WAVE files for the effect bank, and writing the 8-bit mono
+// ones the generator and the tests make. The whole file is in memory and
 // every size in it is checked against what is really there before a byte is
 // read: a hostile file is refused, never read past.
 //
@@ -7,18 +8,12 @@
 // than there is) still plays as far as it goes. A chunk that must be stepped
 // over, or the format chunk, running past the end is refused: there is
 // nothing sensible behind it.
-#include "audio/wav.h"
+#include "formats/wav.h"
 
-static uint16_t get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-static uint32_t get32(const uint8_t* p)
-{
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-static bool tag_is(const uint8_t* p, const char* tag)
-{
-    return p[0] == tag[0] && p[1] == tag[1] && p[2] == tag[2] && p[3] == tag[3];
-}
+#include <cstdio>
+#include <cstring>
+
+#include "base/bytes.h"
 
 struct RiffChunk {
     size_t body;    // offset of the first byte after the 8-byte header
@@ -33,7 +28,7 @@ static FindResult find_chunk(const uint8_t* bytes, size_t pos, size_t end, const
 {
     while (end - pos >= 8) {
         const uint8_t* header = bytes + pos;
-        const uint64_t size = get32(header + 4);
+        const uint64_t size = get32le(header + 4);
         const size_t body = pos + 8;
         if (tag_is(header, tag)) {
             out = RiffChunk{body, size};
@@ -56,7 +51,7 @@ int wav_parse(const uint8_t* bytes, size_t size, WavData& out, const char** why)
         *why = "not a RIFF WAVE file";
         return 0;
     }
-    const uint64_t riff_size = get32(bytes + 4);
+    const uint64_t riff_size = get32le(bytes + 4);
     if (riff_size < 4) {
         *why = "RIFF size is smaller than its own header";
         return 0;
@@ -79,14 +74,14 @@ int wav_parse(const uint8_t* bytes, size_t size, WavData& out, const char** why)
         return 0;
     }
     const uint8_t* f = bytes + fmt.body;
-    out.format.wFormatTag = get16(f);
-    out.format.nChannels = get16(f + 2);
-    out.format.nSamplesPerSec = get32(f + 4);
-    out.format.nAvgBytesPerSec = get32(f + 8);
-    out.format.nBlockAlign = get16(f + 12);
-    out.format.wBitsPerSample = get16(f + 14);
+    out.format.wFormatTag = get16le(f);
+    out.format.nChannels = get16le(f + 2);
+    out.format.nSamplesPerSec = get32le(f + 4);
+    out.format.nAvgBytesPerSec = get32le(f + 8);
+    out.format.nBlockAlign = get16le(f + 12);
+    out.format.wBitsPerSample = get16le(f + 14);
     // The usual 16-byte PCM chunk has no extra-size field.
-    out.format.cbSize = fmt.size >= 18 ? get16(f + 16) : 0;
+    out.format.cbSize = fmt.size >= 18 ? get16le(f + 16) : 0;
     if (out.format.wFormatTag != WAVE_FORMAT_PCM) {
         *why = "not PCM data";
         return 0;
@@ -112,4 +107,45 @@ int wav_parse(const uint8_t* bytes, size_t size, WavData& out, const char** why)
     out.data = bytes + data.body;
     out.data_bytes = static_cast<uint32_t>(held);
     return 1;
+}
+
+// --- writing ---------------------------------------------------------------
+
+static uint8_t* put_tag(uint8_t* p, const char* tag)
+{
+    std::memcpy(p, tag, 4);
+    return p + 4;
+}
+
+std::vector<uint8_t> wav_encode_pcm8(const uint8_t* samples, size_t count, uint32_t sample_rate)
+{
+    constexpr size_t HEADER = 44;
+    const size_t padded = count + (count & 1);  // chunks are word aligned
+    std::vector<uint8_t> out(HEADER + padded, 0x80);
+    const WAVEFORMATEX fmt{WAVE_FORMAT_PCM, 1, sample_rate, sample_rate, 1, 8, 0};
+    uint8_t* p = out.data();
+    p = put_tag(p, "RIFF");
+    p = put32le(p, static_cast<uint32_t>(4 + 8 + 16 + 8 + padded));
+    p = put_tag(p, "WAVE");
+    p = put_tag(p, "fmt ");
+    p = put32le(p, 16);
+    p = put16le(p, fmt.wFormatTag);
+    p = put16le(p, fmt.nChannels);
+    p = put32le(p, fmt.nSamplesPerSec);
+    p = put32le(p, fmt.nAvgBytesPerSec);
+    p = put16le(p, fmt.nBlockAlign);
+    p = put16le(p, fmt.wBitsPerSample);
+    p = put_tag(p, "data");
+    p = put32le(p, static_cast<uint32_t>(count));
+    if (count) std::memcpy(p, samples, count);
+    return out;
+}
+
+int wav_write_pcm8(const char* path, const uint8_t* samples, size_t count, uint32_t sample_rate)
+{
+    const std::vector<uint8_t> bytes = wav_encode_pcm8(samples, count, sample_rate);
+    std::FILE* file = std::fopen(path, "wb");
+    if (!file) return 0;
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return (std::fclose(file) == 0 && ok) ? 1 : 0;
 }

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/colour.h"
+
 struct BITMAPFILEHEADER {
     uint16_t bfType;
     uint32_t bfSize;
@@ -64,11 +66,6 @@ void bmp_encode_file_header(const BITMAPFILEHEADER& header, uint8_t* bytes);
 void bmp_encode_info_header(const BITMAPINFOHEADER& header, uint8_t* bytes);
 
 // An 8-bit image as a complete file: rows given top first, stored bottom
-// first; the palette as (red, green, blue) entries.
-struct Rgb {
-    uint8_t r, g, b;
-};
-std::vector<uint8_t> bmp_encode_8bit(int width, int height, const uint8_t* top_first_pixels,
-                                     const std::array<Rgb, 256>& palette);
-int bmp_write_8bit(const char* path, int width, int height, const uint8_t* top_first_pixels,
-                   const std::array<Rgb, 256>& palette);
+// first.
+std::vector<uint8_t> bmp_encode_8bit(int width, int height, const uint8_t* top_first_pixels, const Palette& palette);
+int bmp_write_8bit(const char* path, int width, int height, const uint8_t* top_first_pixels, const Palette& palette);
