@@ -7,7 +7,7 @@
 #include <string>
 
 #include "formats/bmp.h"
-#include "png_read.h"
+#include "support/png_read.h"
 #include "process.h"
 
 namespace {

@@ -16,7 +16,7 @@
 #include <tuple>
 #include <vector>
 
-#include "../png_read.h"
+#include "../support/png_read.h"
 #include "platform/platform.h"
 #include "platform/sdl_edge.h"
 #include "formats/png.h"
