@@ -1,17 +1,10 @@
+// The pull of the star, its cut-off, the speed cap and the wrap, at the
+// readings that pin them.
 #include <cmath>
 
 #include "game_fixture.h"
 
 namespace {
-
-Star centre_star()
-{
-    Star star{};
-    star.x = 305.0f;
-    star.y = 228.0f;
-    star.mass = 50000.0f;
-    return star;
-}
 
 struct Body {
     float x, y, vx, vy;
@@ -19,7 +12,10 @@ struct Body {
 
 Body step(Body b, const BodyMotion& m)
 {
-    const Star star = centre_star();
+    Star star{};
+    star.x = 305.0f;
+    star.y = 228.0f;
+    star.mass = 50000.0f;
     gravity_step(b.x, b.y, b.vx, b.vy, m, star);
     return b;
 }
@@ -33,32 +29,22 @@ TEST(Gravity, PullAtRestAndTheFirstAsteroidOfTheFirstGame)
     EXPECT_FLOAT_EQ(b.vx, 0.025f);
     EXPECT_FLOAT_EQ(b.vy, 0.0f);
     EXPECT_FLOAT_EQ(b.x, 205.025f);
-
     const Body a = step({0, 94, 3, 1}, ASTEROID_MOTION);
     EXPECT_NEAR(a.vx, 3.002085, 1e-6);
     EXPECT_NEAR(a.vy, 1.000895, 1e-6);
-    EXPECT_NEAR(a.x, 3.002085, 1e-6);
-    EXPECT_NEAR(a.y, 95.00089, 1e-5);
 }
 
 TEST(Gravity, CutOffNearTheStarExceptForTheShip)
 {
-    // Centre 10 pixels right of the star's centre.
-    const Body a = step({320 + 10 - 15, 240 - 15, 1, 0}, ASTEROID_MOTION);
-    EXPECT_EQ(a.vx, 1.0f);
-    EXPECT_EQ(a.vy, 0.0f);
-    const Body n = step({320 + 10 - 9, 240 - 10, 1, 0}, ASTRONAUT_MOTION);
-    EXPECT_EQ(n.vx, 1.0f);
-    const Body s = step({320 + 10 - 4, 240 - 4, 1, 0}, SHOT_MOTION);
-    EXPECT_EQ(s.vx, 1.0f);
-    const Body ship = step({320 + 10 - 11, 240 - 9, 1, 0}, SHIP_MOTION);
-    EXPECT_NEAR(ship.vx, 1.0 - 2.5, 1e-6);
-
+    // Centres 10 pixels right of the star's centre.
+    EXPECT_EQ(step({320 + 10 - 15, 240 - 15, 1, 0}, ASTEROID_MOTION).vx, 1.0f);
+    EXPECT_EQ(step({320 + 10 - 9, 240 - 10, 1, 0}, ASTRONAUT_MOTION).vx, 1.0f);
+    EXPECT_EQ(step({320 + 10 - 4, 240 - 4, 1, 0}, SHOT_MOTION).vx, 1.0f);
+    EXPECT_NEAR(step({320 + 10 - 11, 240 - 9, 1, 0}, SHIP_MOTION).vx, 1.0 - 2.5, 1e-6);
     // A ship exactly on the centre gets no pull and stays finite.
     const Body centred = step({320 - 11, 240 - 9, 0, 0}, SHIP_MOTION);
     EXPECT_EQ(centred.vx, 0.0f);
     EXPECT_EQ(centred.vy, 0.0f);
-    EXPECT_EQ(centred.x, 309.0f);
 }
 
 TEST(Gravity, SpeedCapKeepsDirection)
@@ -67,10 +53,8 @@ TEST(Gravity, SpeedCapKeepsDirection)
     const Body fast = step({320 - 4, 240 - 4, 8 * 0.6f, 8 * 0.8f}, SHOT_MOTION);
     EXPECT_NEAR(std::hypot(fast.vx, fast.vy), 7.0, 1e-6);
     EXPECT_NEAR(fast.vx / fast.vy, 0.75, 1e-6);
-    const Body seven = step({320 - 4, 240 - 4, 7, 0}, SHOT_MOTION);
-    EXPECT_EQ(seven.vx, 7.0f);
-    const Body over = step({320 - 4, 240 - 4, 7.01f, 0}, SHOT_MOTION);
-    EXPECT_EQ(over.vx, 7.0f);
+    EXPECT_EQ(step({320 - 4, 240 - 4, 7, 0}, SHOT_MOTION).vx, 7.0f);
+    EXPECT_EQ(step({320 - 4, 240 - 4, 7.01f, 0}, SHOT_MOTION).vx, 7.0f);
 }
 
 TEST(Gravity, EachBodyWrapsItsCentreOncePerAxis)
@@ -84,9 +68,5 @@ TEST(Gravity, EachBodyWrapsItsCentreOncePerAxis)
     EXPECT_EQ(step({630, 100, 2, 0}, ASTRONAUT_MOTION).x, -9.0f);
     EXPECT_EQ(step({628.5f, 100, 1, 0}, SHIP_MOTION).x, -11.0f);
     EXPECT_EQ(step({100, 470, 0, 2}, SHIP_MOTION).y, -9.0f);
-    // Exactly on a bound is inside; the bound it is set to is not tested again.
-    const Body on_bound = step({-11.0f + 0.0f, 100, 0, 0}, SHIP_MOTION);
-    EXPECT_GE(on_bound.x, -11.0f);
-    const Body far_left = step({-30, 100, -7, 0}, SHIP_MOTION);
-    EXPECT_EQ(far_left.x, 629.0f);
+    EXPECT_EQ(step({-30, 100, -7, 0}, SHIP_MOTION).x, 629.0f);
 }

@@ -8,8 +8,9 @@
 #include "audio/midi.h"
 #include "formats/midi_file.h"
 #include "audio/sfx.h"
-#include "audio_files.h"
 #include "base/report.h"
+#include "support/files.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -121,14 +122,16 @@ TEST_F(MidiBank, RefusedFileLeavesItsSlotFree)
     EXPECT_EQ(load(track), 0);
 }
 
-TEST(MidiHeadless, NoSynthesiserAndNoWordAboutIt)
+// The headless edge has no sound device by design: both banks start and
+// say nothing about it.
+TEST(HeadlessBanks, NoDeviceByDesignSaysNothing)
 {
     testing::internal::CaptureStderr();
     ASSERT_EQ(sfx_init(), 1);
     EXPECT_EQ(midi_init(), 1);
     EXPECT_EQ(midi_synth_ready(), 0);
     midi_shutdown();
-    sfx_shutdown();
+    EXPECT_EQ(sfx_shutdown(), 1);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
@@ -206,24 +209,14 @@ TEST(MidiValidate, RefusesTracksThatWouldBeReadPastTheirEnd)
     for (const auto& [events, why] : tracks) EXPECT_EQ(refusal(smf(0, 1, 480, {mtrk(events)})), why) << why;
 }
 
-// Random bytes and every cut of a good file: refused or accepted, never read
-// past (the sanitizers would see it).
-TEST(MidiValidate, SurvivesRandomAndTruncatedFiles)
+// Every cut of a good file is refused, never read past (the sanitizers would
+// see it); random bytes are the fuzzer's.
+TEST(MidiValidate, EveryTruncationIsRefused)
 {
     const Bytes good = smf(1, 2, 96, {mtrk(chord_track(10, 20)), mtrk(chord_track(30, 40))});
     for (size_t n = 0; n < good.size(); ++n) {
         const Bytes cut(good.begin(), good.begin() + static_cast<long>(n));
         EXPECT_NE(refusal(cut), "") << n;
-    }
-    uint32_t state = 12345;
-    for (int file = 0; file < 200; ++file) {
-        Bytes noise = good;  // a real header and random bytes after it
-        for (size_t i = 14; i < noise.size(); ++i) {
-            state = state * 1664525u + 1013904223u;
-            if ((state >> 28) == 0) noise[i] = uint8_t(state >> 16);
-        }
-        const char* why = nullptr;
-        midi_validate(noise.data(), noise.size(), &why);
     }
 }
 

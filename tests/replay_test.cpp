@@ -1,56 +1,52 @@
-// The replay runner: the binding trace format, the key-script rules, and the
-// golden runs that pin every rule of the game.
+// The replay runner: the key-script rules, the binding trace format, its
+// options and picture dumps, and the golden runs that pin every rule of the
+// game.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
+#include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "formats/bmp.h"
 #include "input/keyscript.h"
-#include "process.h"
+#include "support/png_read.h"
+#include "support/process.h"
 
 namespace {
 
 const std::string REPLAY = KESTRAVA_REPLAY;
 const std::string GOLDEN = KESTRAVA_GOLDEN_DIR;
 
-std::string write_script(const std::string& text)
+// The runner on a script of the given text, with options before it.
+Ended replay(const std::string& script, std::vector<std::string> options = {})
 {
-    static int serial = 0;
-    const std::string path = test_temp_dir() + "/script" + std::to_string(serial++) + ".keys";
-    std::ofstream(path, std::ios::binary) << text;
-    return path;
+    TempDir dir;
+    options.insert(options.begin(), REPLAY);
+    options.push_back(dir.write("run.keys", script));
+    return run_program(options);
 }
-
-ProcessResult replay(const std::string& args) { return run_process(REPLAY + " " + args); }
 
 std::vector<std::string> lines_of(const std::string& text)
 {
     std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        const size_t end = text.find('\n', start);
-        lines.push_back(text.substr(start, end - start));
-        if (end == std::string::npos) break;
-        start = end + 1;
-    }
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
 }
 
-std::vector<std::string> words(const std::string& line)
+size_t words_in(const std::string& line)
 {
-    std::vector<std::string> out;
     std::istringstream in(line);
-    std::string w;
-    while (in >> w) out.push_back(w);
-    return out;
+    size_t n = 0;
+    for (std::string w; in >> w;) ++n;
+    return n;
 }
 
 }  // namespace
 
-TEST(KeyScript, LinesWordsCommentsAndCarriageReturns)
+TEST(KeyScript, LinesWordsCommentsAndRoundTrips)
 {
     const std::string text = "RETURN\n\nUP  SPACE\tLEFT # fire\r\n# only a comment\nRIGHT RIGHT\r\nESC";
     std::vector<uint8_t> frames;
@@ -59,69 +55,45 @@ TEST(KeyScript, LinesWordsCommentsAndCarriageReturns)
     const std::vector<uint8_t> expected = {SCRIPT_RETURN, 0, SCRIPT_UP | SCRIPT_SPACE | SCRIPT_LEFT, 0,
                                            SCRIPT_RIGHT, SCRIPT_ESC};
     EXPECT_EQ(frames, expected);
-
     // The newline that ends the last line does not start another frame.
-    const std::string two = "UP\nDOWN\n";
-    ASSERT_EQ(keyscript_parse(two.data(), two.size(), frames, error), 1);
+    ASSERT_EQ(keyscript_parse("UP\nDOWN\n", 8, frames, error), 1);
     EXPECT_EQ(frames.size(), 2u);
-    ASSERT_EQ(keyscript_parse("", 0, frames, error), 1);
-    EXPECT_TRUE(frames.empty());
     ASSERT_EQ(keyscript_parse("\n", 1, frames, error), 1);
     EXPECT_EQ(frames.size(), 1u);
 
-    const std::string bad = "UP\n\nup\n";
-    EXPECT_EQ(keyscript_parse(bad.data(), bad.size(), frames, error), 0);
+    EXPECT_EQ(keyscript_parse("UP\n\nup\n", 7, frames, error), 0);
     EXPECT_EQ(error.line, 3);
     EXPECT_EQ(error.word, "up");
-    const std::string glued = "UP#x\nSPACEBAR\n";
-    EXPECT_EQ(keyscript_parse(glued.data(), glued.size(), frames, error), 0);
+    EXPECT_EQ(keyscript_parse("UP#x\nSPACEBAR\n", 14, frames, error), 0);
     EXPECT_EQ(error.line, 2);
     EXPECT_EQ(error.word, "SPACEBAR");
-}
 
-TEST(KeyScript, LinesRoundTripThroughKeyStates)
-{
     uint8_t keys[256];
     for (int mask = 0; mask < 128; ++mask) {
         keyscript_key_state(static_cast<uint8_t>(mask), keys);
         EXPECT_EQ(keyscript_mask(keys), mask);
         const std::string line = keyscript_line(static_cast<uint8_t>(mask));
-        std::vector<uint8_t> frames;
-        KeyScriptError error{};
         ASSERT_EQ(keyscript_parse(line.data(), line.size(), frames, error), 1);
         EXPECT_EQ(frames.empty() ? 0 : frames[0], mask);
     }
     keyscript_key_state(SCRIPT_UP | SCRIPT_ESC, keys);
-    EXPECT_NE(keys[200], 0);
-    EXPECT_NE(keys[1], 0);
+    EXPECT_EQ(keys[200] && keys[1], true);
     EXPECT_EQ(std::count(keys, keys + 256, 0), 254);
 }
 
 TEST(Replay, TraceBlocksHaveTheBindingShape)
 {
-    const ProcessResult r = replay(write_script("RETURN\nUP SPACE\n\n"));
+    const Ended r = replay("RETURN\nUP SPACE\n\n");
     ASSERT_EQ(r.status, 0) << r.err;
     const std::vector<std::string> lines = lines_of(r.out);
     ASSERT_EQ(lines.size(), 4u * 43u);
     for (size_t b = 0; b < 4; ++b) {
-        const auto f = words(lines[b * 43]);
-        ASSERT_EQ(f.size(), 17u);
-        EXPECT_EQ(f[0], "F");
-        EXPECT_EQ(f[1], std::to_string(b));
-        EXPECT_EQ(words(lines[b * 43 + 1]).size(), 9u);
-        EXPECT_EQ(words(lines[b * 43 + 1])[0], "S");
-        EXPECT_EQ(words(lines[b * 43 + 2]).size(), 10u);
-        for (int i = 0; i < 30; ++i) {
-            const auto a = words(lines[b * 43 + 3 + i]);
-            ASSERT_EQ(a.size(), 11u);
-            EXPECT_EQ(a[0], "A");
-            EXPECT_EQ(a[1], std::to_string(i));
-        }
-        for (int i = 0; i < 10; ++i) {
-            const auto p = words(lines[b * 43 + 33 + i]);
-            ASSERT_EQ(p.size(), 10u);
-            EXPECT_EQ(p[0], "P");
-        }
+        EXPECT_EQ(lines[b * 43].rfind("F " + std::to_string(b) + " ", 0), 0u);
+        EXPECT_EQ(words_in(lines[b * 43]), 17u);
+        EXPECT_EQ(words_in(lines[b * 43 + 1]), 9u);
+        EXPECT_EQ(words_in(lines[b * 43 + 2]), 10u);
+        for (int i = 0; i < 30; ++i) EXPECT_EQ(lines[b * 43 + 3 + i].rfind("A " + std::to_string(i) + " ", 0), 0u);
+        for (int i = 0; i < 10; ++i) EXPECT_EQ(words_in(lines[b * 43 + 33 + i]), 10u);
     }
     // Frame 0: after the first game's set-up and the intro's.
     EXPECT_EQ(lines[0], "F 0 40 1 0 3 3 0 0 0 0 1350 480 0 2530505172 0 0");
@@ -129,65 +101,76 @@ TEST(Replay, TraceBlocksHaveTheBindingShape)
     EXPECT_EQ(lines[3], "A 0 100 0 94 3 1 6 0 3 0");
     EXPECT_EQ(lines[33], "P 0 300 0 0 0 0 0 0 0");
     // RETURN left the intro in frame 1; the shot of frame 2 is in flight.
-    EXPECT_EQ(words(lines[43])[2], "10");
-    EXPECT_EQ(words(lines[2 * 43 + 33])[2], "100");
+    EXPECT_EQ(lines[43].substr(0, 7), "F 1 10 ");
+    EXPECT_EQ(lines[2 * 43 + 33].substr(0, 8), "P 0 100 ");
 }
 
-TEST(Replay, FramesOptionEscapeAndEmptyScripts)
+TEST(Replay, FramesEscapeEmptyScriptsAndRefusals)
 {
-    const std::string script = write_script("\n\n\nESC\n\n\n");
-    ProcessResult r = replay(script);
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(lines_of(r.out).size(), 5u * 43u);  // stops after the ESC frame
+    EXPECT_EQ(lines_of(replay("\n\n\nESC\n\n\n").out).size(), 5u * 43u) << "stops after the ESC frame";
+    EXPECT_EQ(lines_of(replay("\n\n", {"--frames", "0"}).out).size(), 43u);
+    EXPECT_EQ(lines_of(replay("").out).size(), 43u);
+    EXPECT_EQ(lines_of(replay("RETURN", {"--frames", "7"}).out).size(), 8u * 43u) << "no keys after the last line";
+    EXPECT_EQ(lines_of(replay("RETURN\nUP").out).size(), 3u * 43u) << "a last line without its newline";
 
-    r = replay("--frames 0 " + script);
-    EXPECT_EQ(lines_of(r.out).size(), 43u);
-    r = replay(write_script(""));
-    EXPECT_EQ(lines_of(r.out).size(), 43u);
-    // More frames than lines: no key is down after the last line.
-    r = replay("--frames 7 " + write_script("RETURN"));
-    EXPECT_EQ(lines_of(r.out).size(), 8u * 43u);
-    // A last line without its newline still counts.
-    r = replay(write_script("RETURN\nUP"));
-    EXPECT_EQ(lines_of(r.out).size(), 3u * 43u);
-}
-
-TEST(Replay, RefusesBadScriptsAndOptionsWithStatusTwo)
-{
-    ProcessResult r = replay(write_script("UP\nRETURN\nJUMP\n"));
+    Ended r = replay("UP\nRETURN\nJUMP\n");
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find(":3:"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("JUMP"), std::string::npos);
+    EXPECT_NE(r.err.find(":3: unknown key 'JUMP'"), std::string::npos) << r.err;
     EXPECT_TRUE(r.out.empty());
-
-    r = replay("/nonexistent/script.keys");
+    r = run_program({REPLAY, "/nonexistent/script.keys"});
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("/nonexistent/script.keys"), std::string::npos);
-    EXPECT_EQ(replay("--frobnicate x").status, 2);
-    EXPECT_EQ(replay("--frames -3 x").status, 2);
-    EXPECT_EQ(replay("--every 0 x").status, 2);
-    EXPECT_EQ(replay("").status, 2);
-    r = replay("--help");
+    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+             {"--frobnicate"}, {"--frames", "-3"}, {"--every", "0"}, {"--png"}}) {
+        r = replay("", bad);
+        EXPECT_EQ(r.status, 2) << bad[0];
+        EXPECT_NE(r.err.find(bad[0]), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(run_program({REPLAY}).status, 2);
+    r = run_program({REPLAY, "--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("usage:"), std::string::npos);
 }
 
+// Every other frame dumped, as BMP and as PNG: the same pictures pixel for
+// pixel and colour for colour, and the trace in its file.
 TEST(Replay, TraceFileAndPictureDumps)
 {
-    const std::string dir = test_temp_dir();
-    const std::string script = write_script("RETURN\nUP\nUP\nUP\n");
-    const ProcessResult r = replay("--trace " + dir + "/t.txt --dump " + dir + " --every 2 " + script);
+    TempDir dir;
+    const std::string script = dir.write("run.keys", "\n\nRETURN\nUP SPACE\nUP SPACE LEFT\n\n");
+    Ended r = run_program({REPLAY, "--trace", dir.file("t.txt"), "--dump", dir.path(), "--every", "2", script});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(r.out.empty());
-    EXPECT_EQ(lines_of(read_whole_file(dir + "/t.txt")).size(), 5u * 43u);
-    for (const char* name : {"frame-000000.bmp", "frame-000002.bmp", "frame-000004.bmp"}) {
-        const std::string bmp = read_whole_file(dir + "/" + name);
-        ASSERT_EQ(bmp.size(), 14u + 40u + 1024u + 640u * 480u) << name;
-        EXPECT_EQ(bmp.substr(0, 2), "BM");
+    EXPECT_EQ(lines_of(dir.read("t.txt")).size(), 7u * 43u);
+    r = run_program({REPLAY, "--trace", "/dev/null", "--dump", dir.path(), "--every", "2", "--png", script});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(fs::exists(dir.dir / "frame-000001.bmp"));
+    EXPECT_FALSE(fs::exists(dir.dir / "frame-000001.png"));
+    EXPECT_NE(dir.read("frame-000000.bmp"), dir.read("frame-000004.bmp")) << "the splash and a game frame";
+
+    for (int frame : {0, 2, 4, 6}) {
+        char name[32];
+        std::snprintf(name, sizeof name, "frame-%06d", frame);
+        LoadedBitmap b{};
+        ASSERT_EQ(bmp_read(b, dir.file(name + std::string(".bmp")).c_str()), 1) << name;
+        EXPECT_EQ(b.info_header.biWidth, 640);
+        PngFile p;
+        ASSERT_TRUE(read_png(dir.file(name + std::string(".png")), p)) << name;
+        EXPECT_EQ(p.colour_type, PNG_COLOR_TYPE_PALETTE);
+        ASSERT_EQ(p.width, 640);
+        ASSERT_EQ(p.height, 480);
+        ASSERT_EQ(p.palette.size(), 256u);
+        int wrong = 0;
+        for (size_t i = 0; i < 256; ++i) {
+            wrong += p.palette[i].r != b.palette[i].peRed || p.palette[i].g != b.palette[i].peGreen ||
+                     p.palette[i].b != b.palette[i].peBlue;
+        }
+        // The reader gives the BMP's rows top first, as the PNG stores them.
+        const int64_t stride = bmp_row_stride(b.info_header.biWidth, 8);
+        for (int y = 0; y < 480; ++y) wrong += std::memcmp(&p.rows[size_t(y) * 640], b.pixels + y * stride, 640) != 0;
+        EXPECT_EQ(wrong, 0) << name << ": colours or rows differ";
+        bmp_release(b);
     }
-    EXPECT_FALSE(std::filesystem::exists(dir + "/frame-000001.bmp"));
-    // The splash and a game frame are different pictures.
-    EXPECT_NE(read_whole_file(dir + "/frame-000000.bmp"), read_whole_file(dir + "/frame-000004.bmp"));
 }
 
 // Any change to a rule of the game shows up here as a diff against the
@@ -197,9 +180,9 @@ class Golden : public ::testing::TestWithParam<const char*> {};
 TEST_P(Golden, TraceMatchesTheCheckedInRun)
 {
     const std::string name = GetParam();
-    const ProcessResult r = replay(GOLDEN + "/" + name + ".keys");
+    const Ended r = run_program({REPLAY, GOLDEN + "/" + name + ".keys"});
     ASSERT_EQ(r.status, 0) << r.err;
-    const std::string expected = read_whole_file(GOLDEN + "/" + name + ".trace");
+    const std::string expected = file_text(GOLDEN + "/" + name + ".trace");
     ASSERT_FALSE(expected.empty());
     if (r.out == expected) return;
     const auto got = lines_of(r.out);

@@ -47,9 +47,14 @@ long resident_kb(const char* field = "RssAnon:")
 }
 
 bool is_state(int32_t s) { return s == STATE_ACTIVE || s == STATE_DYING || s == STATE_GONE; }
-bool is_finite_body(float x, float y, float vx, float vy)
+
+// A body's state, picture and explosion frame in range, its motion finite.
+template <typename Body>
+bool body_ok(const Body& b, int pictures)
 {
-    return std::isfinite(x) && std::isfinite(y) && std::isfinite(vx) && std::isfinite(vy);
+    return is_state(b.state) && b.frame >= 0 && b.frame < pictures && b.explosion_frame >= 0 &&
+           b.explosion_frame <= EXPLOSION_FRAMES && std::isfinite(b.x) && std::isfinite(b.y) &&
+           std::isfinite(b.vx) && std::isfinite(b.vy);
 }
 
 // The first broken invariant, or "".
@@ -64,41 +69,27 @@ std::string broken_invariant()
     int present = 0;
     for (int i = 0; i < ASTEROID_SLOTS; ++i) {
         const Asteroid& a = w.asteroids[i];
-        if (!is_state(a.state)) return "asteroid " + std::to_string(i) + " state";
-        if (a.frame < 0 || a.frame > 15) return "asteroid " + std::to_string(i) + " frame " + std::to_string(a.frame);
-        if (a.explosion_frame < 0 || a.explosion_frame > EXPLOSION_FRAMES)
-            return "asteroid " + std::to_string(i) + " explosion_frame " + std::to_string(a.explosion_frame);
-        if (!is_finite_body(a.x, a.y, a.vx, a.vy)) return "asteroid " + std::to_string(i) + " not finite";
-        if (a.state != STATE_GONE) {
-            ++present;
-            if (i >= w.asteroid_count) return "asteroid " + std::to_string(i) + " beyond the level's count";
-        }
+        if (!body_ok(a, ASTEROID_SPRITE.frames)) return "asteroid " + std::to_string(i);
+        if (a.state != STATE_GONE && i >= w.asteroid_count) return "asteroid " + std::to_string(i) + " beyond the level";
+        present += a.state != STATE_GONE;
     }
-    if (present != w.asteroids_left)
-        return "asteroids_left " + std::to_string(w.asteroids_left) + " but " + std::to_string(present) + " present";
+    if (present != w.asteroids_left) return "asteroids_left " + std::to_string(w.asteroids_left) + " but " +
+                                            std::to_string(present) + " present";
     int active_shots = 0;
     for (int i = 0; i < SHOT_SLOTS; ++i) {
         const Shot& s = w.shots[i];
-        if (!is_state(s.state)) return "shot " + std::to_string(i) + " state";
-        if (s.frame < 0 || s.frame > 2) return "shot " + std::to_string(i) + " frame " + std::to_string(s.frame);
-        if (s.explosion_frame != 0) return "shot " + std::to_string(i) + " explosion_frame";
-        if (s.life < 0 || s.life > 60) return "shot " + std::to_string(i) + " life " + std::to_string(s.life);
-        if (!is_finite_body(s.x, s.y, s.vx, s.vy)) return "shot " + std::to_string(i) + " not finite";
+        if (!body_ok(s, SHOT_SPRITE.frames) || s.explosion_frame != 0 || s.life < 0 || s.life > 60)
+            return "shot " + std::to_string(i);
         active_shots += s.state == STATE_ACTIVE;
     }
-    if (w.live_shots != active_shots || w.live_shots > SHOT_SLOTS)
-        return "live_shots " + std::to_string(w.live_shots) + " but " + std::to_string(active_shots) + " active";
-    const Ship& ship = w.ship;
-    if (ship.heading < 0 || ship.heading > 15) return "heading " + std::to_string(ship.heading);
-    if (!is_state(ship.state)) return "ship state";
-    if (ship.explosion_frame < 0 || ship.explosion_frame > EXPLOSION_FRAMES) return "ship explosion_frame";
-    if (!is_finite_body(ship.x, ship.y, ship.vx, ship.vy)) return "ship not finite";
-    const Astronaut& n = w.astronaut;
-    if (!is_state(n.state)) return "astronaut state";
-    if (n.frame < 0 || n.frame > 5) return "astronaut frame " + std::to_string(n.frame);
-    if (n.explosion_frame < 0 || n.explosion_frame > EXPLOSION_FRAMES) return "astronaut explosion_frame";
-    if (!is_finite_body(n.x, n.y, n.vx, n.vy)) return "astronaut not finite";
-    if (w.star.frame < 0 || w.star.frame > 4) return "star frame " + std::to_string(w.star.frame);
+    if (w.live_shots != active_shots) return "live_shots " + std::to_string(w.live_shots) + " but " +
+                                             std::to_string(active_shots) + " active";
+    if (w.ship.heading < 0 || w.ship.heading >= HEADINGS || !is_state(w.ship.state) ||
+        w.ship.explosion_frame < 0 || w.ship.explosion_frame > EXPLOSION_FRAMES || !std::isfinite(w.ship.x) ||
+        !std::isfinite(w.ship.y) || !std::isfinite(w.ship.vx) || !std::isfinite(w.ship.vy))
+        return "ship";
+    if (!body_ok(w.astronaut, ASTRONAUT_SPRITE.frames)) return "astronaut";
+    if (w.star.frame < 0 || w.star.frame >= STAR_SPRITE.frames) return "star frame " + std::to_string(w.star.frame);
     return "";
 }
 

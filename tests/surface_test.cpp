@@ -181,43 +181,36 @@ TEST(Blit, AllZeroSpriteAndTheIntroImageRisingFromBelow)
     surface_release(dst);
 }
 
-TEST(Clipper, BoundingBoxOfTheList)
+// The clip list bounds every blit onto its surface; an empty list draws
+// nothing.
+TEST(Clipper, BlitsStayInsideTheList)
 {
     SharedPalette shared;
-    Surface* s = surface_create(640, 480, DDSCAPS_VIDEOMEMORY, -1);
-    const Rect whole{0, 0, 640, 480};
-    Clipper* c = clipper_attach(s, 1, &whole);
-    ASSERT_NE(c, nullptr);
-    EXPECT_EQ(c->dwSize, 32u);
-    EXPECT_EQ(c->nCount, 1u);
-    EXPECT_EQ(c->nRgnSize, 16u);
-    EXPECT_EQ(c->rcBound.left, 0);
-    EXPECT_EQ(c->rcBound.right, 640);
-    EXPECT_EQ(c->rcBound.bottom, 480);
-    clipper_release(c);
-
-    c = clipper_attach(s, 0, nullptr);
-    ASSERT_NE(c, nullptr);
-    EXPECT_EQ(c->nCount, 0u);
-    EXPECT_EQ(c->nRgnSize, 0u);
-    EXPECT_EQ(c->rcBound.left, 64000);
-    EXPECT_EQ(c->rcBound.top, 64000);
-    EXPECT_EQ(c->rcBound.right, -64000);
-    EXPECT_EQ(c->rcBound.bottom, -64000);
-    clipper_release(c);
-
+    Surface* dst = surface_create(640, 480, DDSCAPS_VIDEOMEMORY, -1);
+    Surface* sprite = surface_create(31, 30, DDSCAPS_VIDEOMEMORY, -1);
+    fill(sprite, 7);
+    fill(dst, 3);
     const Rect two[] = {{10, 20, 30, 40}, {5, 25, 50, 35}};
-    c = clipper_attach(s, 2, two);
-    EXPECT_EQ(c->rcBound.left, 5);
-    EXPECT_EQ(c->rcBound.top, 20);
-    EXPECT_EQ(c->rcBound.right, 50);
-    EXPECT_EQ(c->rcBound.bottom, 40);
-    SDL_Rect clip;
-    SDL_GetClipRect(s, &clip);
-    EXPECT_EQ(clip.x, 5);
-    EXPECT_EQ(clip.w, 45);
+    Clipper* c = clipper_attach(dst, 2, two);
+    ASSERT_NE(c, nullptr);
+    surface_blit(sprite, 0, 0, 31, 30, dst, 0);
+    surface_blit(sprite, 30, 30, 31, 30, dst, 0);
+    EXPECT_EQ(pixel(dst, 5, 20), 7);
+    EXPECT_EQ(pixel(dst, 4, 20), 3);
+    EXPECT_EQ(pixel(dst, 30, 19), 3);
+    EXPECT_EQ(pixel(dst, 49, 39), 7);
+    EXPECT_EQ(pixel(dst, 50, 39), 3);
+    EXPECT_EQ(pixel(dst, 49, 40), 3);
     clipper_release(c);
-    surface_release(s);
+    SDL_SetClipRect(dst, nullptr);
+    fill(dst, 3);
+    c = clipper_attach(dst, 0, nullptr);
+    ASSERT_NE(c, nullptr);
+    surface_blit(sprite, 0, 0, 31, 30, dst, 0);
+    EXPECT_EQ(pixel(dst, 10, 10), 3);
+    clipper_release(c);
+    surface_release(sprite);
+    surface_release(dst);
 }
 
 TEST(Text, GlyphsInTheNearestPaletteIndexOverATransparentBackground)
