@@ -39,7 +39,7 @@ protected:
     }
 };
 
-TEST_F(MidiBank, FreshBankHandsOutIdsInLoadOrderUpToSixtyFour)
+TEST_F(MidiBank, IdsInLoadOrderUpToSixtyFourAndDeleteAllFreesThem)
 {
     EXPECT_EQ(midi_current_track(), -1);
     for (int i = 0; i < MUSIC_SLOTS; ++i) {
@@ -47,56 +47,9 @@ TEST_F(MidiBank, FreshBankHandsOutIdsInLoadOrderUpToSixtyFour)
         EXPECT_EQ(midi_slot(i).play_state, MIDI_LOADED);
         EXPECT_EQ(midi_slot(i).id, i);
         EXPECT_NE(midi_slot(i).segment, nullptr);
-        EXPECT_EQ(midi_slot(i).segment_state, nullptr);
     }
     EXPECT_EQ(load(track), -1);
     EXPECT_NE(std::string(report_text()).find("every music slot is taken"), std::string::npos);
-}
-
-TEST_F(MidiBank, PlayingAnotherTrackStopsTheCurrentOne)
-{
-    load_four();
-    EXPECT_EQ(midi_play(2), 1);
-    EXPECT_EQ(midi_current_track(), 2);
-    EXPECT_EQ(midi_slot(2).play_state, MIDI_PLAYING);
-    EXPECT_EQ(midi_play(0), 1);
-    EXPECT_EQ(midi_current_track(), 0);
-    EXPECT_EQ(midi_slot(2).play_state, MIDI_STOPPED);
-    EXPECT_EQ(midi_slot(0).play_state, MIDI_PLAYING);
-    // again the current one: stopped and started from the top, still current
-    EXPECT_EQ(midi_play(0), 1);
-    EXPECT_EQ(midi_current_track(), 0);
-    EXPECT_EQ(midi_slot(0).play_state, MIDI_PLAYING);
-}
-
-TEST_F(MidiBank, StoppingAnyLoadedTrackClearsTheCurrentTrack)
-{
-    load_four();
-    ASSERT_EQ(midi_play(1), 1);
-    EXPECT_EQ(midi_stop(3), 1) << "a loaded track that is not playing";
-    EXPECT_EQ(midi_current_track(), -1);
-    EXPECT_EQ(midi_slot(3).play_state, MIDI_STOPPED);
-    EXPECT_EQ(midi_slot(1).play_state, MIDI_PLAYING) << "not updated by another track's stop";
-    EXPECT_EQ(midi_stop(1), 1);
-    EXPECT_EQ(midi_slot(1).play_state, MIDI_STOPPED);
-    EXPECT_EQ(midi_play(1), 1) << "a stopped track plays again";
-    EXPECT_EQ(midi_slot(1).play_state, MIDI_PLAYING);
-}
-
-TEST_F(MidiBank, EmptySlotsReturnZeroAndChangeNothing)
-{
-    ASSERT_EQ(load(track), 0);
-    ASSERT_EQ(midi_play(0), 1);
-    EXPECT_EQ(midi_play(5), 0);
-    EXPECT_EQ(midi_stop(5), 0);
-    EXPECT_EQ(midi_current_track(), 0);
-    EXPECT_EQ(midi_slot(0).play_state, MIDI_PLAYING);
-    EXPECT_EQ(midi_slot(5).play_state, MIDI_FREE);
-}
-
-TEST_F(MidiBank, DeleteAllFreesEverySlotForReuse)
-{
-    load_four();
     ASSERT_EQ(midi_play(3), 1);
     EXPECT_EQ(midi_delete_all(), 1);
     for (int i = 0; i < MUSIC_SLOTS; ++i) {
@@ -106,6 +59,35 @@ TEST_F(MidiBank, DeleteAllFreesEverySlotForReuse)
     }
     EXPECT_EQ(midi_play(3), 0);
     EXPECT_EQ(load(track), 0);
+}
+
+// One track plays at a time; stopping any loaded track clears the current
+// one; an empty slot returns 0 and changes nothing.
+TEST_F(MidiBank, TheCurrentTrack)
+{
+    load_four();
+    EXPECT_EQ(midi_play(2), 1);
+    EXPECT_EQ(midi_current_track(), 2);
+    EXPECT_EQ(midi_play(0), 1);
+    EXPECT_EQ(midi_current_track(), 0);
+    EXPECT_EQ(midi_slot(2).play_state, MIDI_STOPPED);
+    EXPECT_EQ(midi_slot(0).play_state, MIDI_PLAYING);
+    EXPECT_EQ(midi_play(0), 1) << "again: from the top, still current";
+    EXPECT_EQ(midi_current_track(), 0);
+    EXPECT_EQ(midi_slot(0).play_state, MIDI_PLAYING);
+    EXPECT_EQ(midi_play(5), 0);
+    EXPECT_EQ(midi_stop(5), 0);
+    EXPECT_EQ(midi_current_track(), 0);
+    EXPECT_EQ(midi_slot(5).play_state, MIDI_FREE);
+
+    EXPECT_EQ(midi_stop(3), 1) << "a loaded track that is not playing";
+    EXPECT_EQ(midi_current_track(), -1);
+    EXPECT_EQ(midi_slot(3).play_state, MIDI_STOPPED);
+    EXPECT_EQ(midi_slot(0).play_state, MIDI_PLAYING) << "not updated by another track's stop";
+    EXPECT_EQ(midi_stop(0), 1);
+    EXPECT_EQ(midi_slot(0).play_state, MIDI_STOPPED);
+    EXPECT_EQ(midi_play(0), 1) << "a stopped track plays again";
+    EXPECT_EQ(midi_slot(0).play_state, MIDI_PLAYING);
 }
 
 TEST_F(MidiBank, RefusedFileLeavesItsSlotFree)

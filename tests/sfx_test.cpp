@@ -48,11 +48,7 @@ TEST_F(SfxBank, FreshBankHandsOutIdsInLoadOrderAndCopiesTheBytes)
     EXPECT_EQ(sfx_slot(3).in_use, 0);
     EXPECT_EQ(sfx_slot(3).buffer, nullptr);
     EXPECT_EQ(sfx_slot(255).id, 255);
-}
-
-TEST_F(SfxBank, FullBankRefusesTheNextLoad)
-{
-    for (int i = 0; i < SOUND_SLOTS; ++i) ASSERT_EQ(load(effect), i);
+    for (int i = 3; i < SOUND_SLOTS; ++i) ASSERT_EQ(load(effect), i);
     EXPECT_EQ(load(effect), -1);
     EXPECT_NE(std::string(report_text()).find("every sound slot is taken"), std::string::npos) << report_text();
 }
