@@ -42,18 +42,18 @@ int reset_level(int next_level)
     w.live_shots = 0;
     midi_play(w.music_tracks[game_rand() % 4]);
 
-    int n;
+    int asteroids;
     if (next_level == NEW_GAME) {
         w.level = 1;
         w.score = 0;
-        n = 3;
+        asteroids = 3;
     } else {
         w.level = w.level + 1;
-        n = w.asteroid_count + 1;
-        if (n > ASTEROID_SLOTS) n = ASTEROID_SLOTS;
+        asteroids = w.asteroid_count + 1;
+        if (asteroids > ASTEROID_SLOTS) asteroids = ASTEROID_SLOTS;
     }
-    w.asteroids_left = n;
-    w.asteroid_count = n;
+    w.asteroids_left = asteroids;
+    w.asteroid_count = asteroids;
 
     Star& star = w.star;
     star.mass = 50000.0f;

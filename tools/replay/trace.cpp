@@ -62,17 +62,17 @@ size_t trace_block(long frame, char* out)
     o.integer(s.explosion_frame);
     o.end();
 
-    const Astronaut& n = w.astronaut;
+    const Astronaut& astronaut = w.astronaut;
     o.text("N");
-    o.integer(n.state);
-    o.real(n.x);
-    o.real(n.y);
-    o.real(n.vx);
-    o.real(n.vy);
-    o.integer(n.air);
-    o.integer(n.frame);
-    o.integer(n.tick);
-    o.integer(n.explosion_frame);
+    o.integer(astronaut.state);
+    o.real(astronaut.x);
+    o.real(astronaut.y);
+    o.real(astronaut.vx);
+    o.real(astronaut.vy);
+    o.integer(astronaut.air);
+    o.integer(astronaut.frame);
+    o.integer(astronaut.tick);
+    o.integer(astronaut.explosion_frame);
     o.end();
 
     for (int i = 0; i < ASTEROID_SLOTS; ++i) {
