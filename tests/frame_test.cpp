@@ -109,4 +109,14 @@ TEST(Level, LevelsGrowToThirtyAsteroidsWithinTheirRanges)
     EXPECT_EQ(world.asteroid_count, 30);
     EXPECT_EQ(world.astronaut.air, 300 * 31 + 300);
     EXPECT_EQ(world.score, 770);
+
+    // A new game starts over from any state.
+    world.phase = PHASE_GAME_OVER;
+    world.end_counter = world.game_over_started = world.frame_parity = 1;
+    reset_level(NEW_GAME);
+    EXPECT_EQ(world.level, 1);
+    EXPECT_EQ(world.asteroid_count, 3);
+    EXPECT_EQ(world.score, 0);
+    EXPECT_EQ(world.phase, PHASE_PLAYING);
+    EXPECT_EQ(world.end_counter + world.game_over_started + world.frame_parity, 0);
 }

@@ -80,7 +80,7 @@ int reset_level(int next_level)
         a.frame = game_rand() % 16;
         a.delay = 3 + game_rand() % 3;
         a.explosion_frame = 0;
-        a.state = i < n ? STATE_ACTIVE : STATE_GONE;
+        a.state = i < asteroids ? STATE_ACTIVE : STATE_GONE;
     }
 
     build_heading_tables();
