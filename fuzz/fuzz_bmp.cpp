@@ -13,15 +13,13 @@
 #include <map>
 #include <utility>
 
-#include "fuzz_file.h"
-#include "formats/bmp.h"
-#include "graphics/surface.h"
+#include "base/bytes.h"
 #include "base/report.h"
+#include "formats/bmp.h"
+#include "fuzz_file.h"
+#include "graphics/surface.h"
 
 namespace {
-
-uint32_t le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
-uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
 // Where the reader takes the pixels from: straight after the headers and,
 // for 8 bits, the 256-entry palette.
@@ -29,11 +27,11 @@ size_t pixel_offset(int bits) { return 54 + (bits == 8 ? 1024 : 0); }
 
 bool should_accept(const uint8_t* data, size_t size)
 {
-    if (size < 54 || le16(data) != 0x4D42) return false;
-    const auto width = static_cast<int32_t>(le32(data + 18));
-    const auto height = static_cast<int32_t>(le32(data + 22));
-    const int bits = le16(data + 28);
-    const uint32_t image = le32(data + 34);
+    if (size < 54 || get16le(data) != 0x4D42) return false;
+    const auto width = static_cast<int32_t>(get32le(data + 18));
+    const auto height = static_cast<int32_t>(get32le(data + 22));
+    const int bits = get16le(data + 28);
+    const uint32_t image = get32le(data + 34);
     if (bits == 8 && size < 54 + 1024) return false;
     if (bits != 8 && bits != 16 && bits != 24) return false;
     if (width <= 0 || height == 0 || height == INT32_MIN) return false;

@@ -9,23 +9,22 @@
 #include <cstring>
 
 #include "audio/midi.h"
+#include "base/bytes.h"
+#include "base/report.h"
 #include "formats/midi_file.h"
 #include "fuzz_file.h"
-#include "base/report.h"
 
 namespace {
-
-uint32_t be32(const uint8_t* p) { return static_cast<uint32_t>(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]; }
 
 bool tracks_inside(const uint8_t* data, size_t size)
 {
     if (size < 14 || std::memcmp(data, "MThd", 4) != 0) return false;
-    const unsigned tracks = static_cast<unsigned>(data[10] << 8 | data[11]);
-    uint64_t pos = 8 + uint64_t{be32(data + 4)};
+    const unsigned tracks = get16be(data + 10);
+    uint64_t pos = 8 + uint64_t{get32be(data + 4)};
     unsigned found = 0;
     while (found < tracks) {
         if (pos + 8 > size) return false;
-        const uint64_t end = pos + 8 + be32(data + pos + 4);
+        const uint64_t end = pos + 8 + get32be(data + pos + 4);
         if (end > size) return false;
         if (std::memcmp(data + pos, "MTrk", 4) == 0) {
             // A track that passes ends with its end-of-track event.
