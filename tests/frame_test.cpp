@@ -95,6 +95,7 @@ TEST(Level, LevelsGrowToThirtyAsteroidsWithinTheirRanges)
 {
     fresh_world();
     reset_level(NEW_GAME);
+    EXPECT_EQ(world.asteroids[0].mass, 184.0f) << "no trace shows an asteroid's mass";
     world.score = 770;
     for (int level = 2; level <= 31; ++level) {
         reset_level(NEXT_LEVEL);
