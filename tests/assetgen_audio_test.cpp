@@ -419,8 +419,9 @@ TEST(GeneratedMusic, RendersToSoundWithTheGamesSoundfont)
 }
 
 // The game plays its music with its soundfont at its synthesiser gain,
-// reverb and chorus on, and every level starts a track at random:
-// moving from one level to the next must not make the music jump. Each
+// reverb and chorus on, and every level starts a track at random from its
+// beginning: moving from one level to the next must not make the music
+// jump, nor may a track open far under its own level. Each
 // track is rendered whole, the way the game plays it but at a quarter of
 // its sample rate to keep the test quick; that moves the levels by less
 // than half a decibel. The chorus alone lifts some string parts of this
@@ -443,6 +444,7 @@ TEST(GeneratedMusic, TracksPlayAtOneLoudness)
 
     constexpr int kBlock = 512;
     constexpr long kLongest = 11025L * 200;  // a player that never ends fails, not hangs
+    constexpr long kOpening = 11025L * 15, kOpeningWindow = 11025L * 5;
     std::vector<double> levels;
     for (const char* name : kTracks) {
         SCOPED_TRACE(name);
@@ -456,12 +458,16 @@ TEST(GeneratedMusic, TracksPlayAtOneLoudness)
         double sum = 0.0;
         float peak = 0.0f;
         long frames = 0;
+        std::vector<double> opening_blocks;  // the energy of each block of the first 15 s
         while (fluid_player_get_status(player) == FLUID_PLAYER_PLAYING && frames < kLongest) {
             ASSERT_EQ(fluid_synth_write_float(synth, kBlock, left.data(), 0, 1, right.data(), 0, 1), FLUID_OK);
+            double block = 0.0;
             for (int i = 0; i < kBlock; ++i) {
-                sum += double(left[i]) * left[i] + double(right[i]) * right[i];
+                block += double(left[i]) * left[i] + double(right[i]) * right[i];
                 peak = std::max({peak, std::fabs(left[i]), std::fabs(right[i])});
             }
+            sum += block;
+            if (frames < kOpening) opening_blocks.push_back(block);
             frames += kBlock;
         }
         EXPECT_LT(frames, kLongest) << "still playing after 200 s";
@@ -470,6 +476,16 @@ TEST(GeneratedMusic, TracksPlayAtOneLoudness)
         delete_fluid_player(player);
         const double rms_db = 10.0 * std::log10(sum / double(2 * std::max(frames, 1L)) + 1e-15);
         levels.push_back(rms_db);
+        // Every level starts its track from the beginning, so the opening is
+        // what a player hears most: no 5 s of the first 15 may sit more than
+        // 8 dB under the whole track.
+        const size_t window = kOpeningWindow / kBlock;
+        for (size_t at = 0; at + window <= opening_blocks.size(); at += window / 10) {
+            double energy = 0.0;
+            for (size_t k = at; k < at + window; ++k) energy += opening_blocks[k];
+            const double window_db = 10.0 * std::log10(energy / double(2 * window * kBlock) + 1e-15);
+            EXPECT_GT(window_db, rms_db - 8.0) << "the 5 s from " << double(at * kBlock) / 11025.0 << " s";
+        }
         // about -24 dBFS: clear over the effects, with room for the peaks
         EXPECT_GT(rms_db, -27.0);
         EXPECT_LT(rms_db, -21.0);
