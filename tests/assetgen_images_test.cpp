@@ -201,12 +201,19 @@ TEST(GeneratedImages, IntroTextFitsAboveWhereTheScrollStops)
         for (int x = 0; x < p.w; ++x) (y >= 430 ? below : above) += p.at(x, y) != 0;
     EXPECT_EQ(below, 0);
     EXPECT_GT(above, 5000);  // a page of text, not a stray pixel
-    // The lowest text sits close to that line: the page uses its room.
-    int last = 0;
+    // At rest the page sits in the screen's middle: its empty margins above
+    // and below within 2x of each other, and not crowding the bottom edge.
+    int first = -1, last = 0;
     for (int y = 0; y < 430; ++y)
         for (int x = 0; x < p.w; ++x)
-            if (p.at(x, y)) last = y;
-    EXPECT_GT(last, 330);
+            if (p.at(x, y)) {
+                if (first < 0) first = y;
+                last = y;
+            }
+    const int top_margin = 50 + first, bottom_margin = 480 - (50 + last + 1);
+    EXPECT_GE(bottom_margin, 24);
+    EXPECT_LE(top_margin, 2 * bottom_margin) << top_margin << " above, " << bottom_margin << " below";
+    EXPECT_LE(bottom_margin, 2 * top_margin) << top_margin << " above, " << bottom_margin << " below";
 }
 
 // Two runs of the generator give the same bytes: a build is reproducible.

@@ -153,6 +153,10 @@ int text_init(const char* font_path)
     if (!TTF_WasInit() && TTF_Init() != 0) return 0;
     TTF_Font* font = TTF_OpenFont(font_path, FONT_POINTS);
     if (!font) return 0;
+    // Hinted for black-and-white rendering, the stems land whole on the pixel
+    // grid: each glyph is one palette index with no soft edge, and hinting
+    // meant for grey edges leaves it ragged once the edge is cut away.
+    TTF_SetFontHinting(font, TTF_HINTING_MONO);
     glyph_masks.clear();
     const SDL_Color white{255, 255, 255, 255};
     for (int c = FIRST_GLYPH; c <= LAST_GLYPH; ++c) {

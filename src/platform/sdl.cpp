@@ -19,6 +19,7 @@
 #include <SDL.h>
 
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -165,25 +166,50 @@ static int fail_window()
     return 0;
 }
 
+// Names the display servers the environment points at, for the one line that
+// says none of them could be opened.
+static void report_unopened_display(const char* x_display, const char* wayland_display)
+{
+    char why[512];
+    if (wayland_display && x_display)
+        std::snprintf(why, sizeof why,
+                      "could not open the Wayland display '%s' (WAYLAND_DISPLAY) nor the X display '%s' (DISPLAY)",
+                      wayland_display, x_display);
+    else if (wayland_display)
+        std::snprintf(why, sizeof why, "could not open the Wayland display '%s' (WAYLAND_DISPLAY)", wayland_display);
+    else if (x_display)
+        std::snprintf(why, sizeof why, "could not open the X display '%s' (DISPLAY)", x_display);
+    else
+        std::snprintf(why, sizeof why, "no display to open (DISPLAY and WAYLAND_DISPLAY are not set)");
+    report_failure("display", why);
+}
+
 int platform_window_open(const char* title, int width, int height)
 {
     const char* asked = SDL_getenv("SDL_VIDEODRIVER");
-    if (!asked && !SDL_getenv("DISPLAY") && !SDL_getenv("WAYLAND_DISPLAY")) {
+    const char* x_display = SDL_getenv("DISPLAY");
+    const char* wayland_display = SDL_getenv("WAYLAND_DISPLAY");
+    if (!asked && !x_display && !wayland_display) {
         report_failure("display", "no display to open (DISPLAY and WAYLAND_DISPLAY are not set)");
         return 0;
     }
+    // SDL tries Wayland first, and the Wayland library, with no server named,
+    // prints a complaint of its own before SDL moves on to X: with only an X
+    // display named, X is the one driver tried.
+    if (!asked && !wayland_display) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        report_failure("display", SDL_GetError());
+        if (asked) report_failure("display", SDL_GetError());
+        else report_unopened_display(x_display, wayland_display);
         return 0;
     }
-    // With no display server SDL falls back to drivers that show nothing;
-    // a game nobody can see or quit is refused unless such a driver was asked
-    // for by name (as the tests do).
+    // When the named servers cannot be opened SDL falls back to drivers that
+    // show nothing; a game nobody can see or quit is refused unless such a
+    // driver was asked for by name (as the tests do).
     const char* driver = SDL_GetCurrentVideoDriver();
     if (driver && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0) &&
         !(asked && SDL_strcasecmp(asked, driver) == 0)) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        report_failure("display", "no display to open (DISPLAY and WAYLAND_DISPLAY are not set)");
+        report_unopened_display(x_display, wayland_display);
         return 0;
     }
     SDL_SetEventFilter(keep_event, nullptr);

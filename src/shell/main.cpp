@@ -41,11 +41,14 @@ static bool holds_data(const std::string& folder)
 
 // Where the data files are when the working directory lacks them: beside the
 // program as installed, wherever the installation was moved to, else where
-// the build meant to install them.
-static void enter_data_folder()
+// the build meant to install them. Returns the folders looked in when none
+// holds them, for the one line that says so; empty when one does.
+static std::string enter_data_folder()
 {
-    if (holds_data(".")) return;
+    if (holds_data(".")) return {};
     std::vector<std::string> folders;
+    char here[4096];
+    folders.emplace_back(getcwd(here, sizeof here) ? here : ".");
     char exe[4096];
     const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
     if (n > 0) {
@@ -53,10 +56,13 @@ static void enter_data_folder()
         folders.push_back(path.substr(0, path.rfind('/') + 1) + KESTRAVA_DATA_FROM_BIN);
     }
     folders.emplace_back(KESTRAVA_INSTALL_DATA_DIR);
-    for (const std::string& folder : folders) {
-        if (holds_data(folder) && chdir(folder.c_str()) == 0) return;
+    for (size_t i = 1; i < folders.size(); ++i) {
+        if (holds_data(folders[i]) && chdir(folders[i].c_str()) == 0) return {};
     }
-    // Nowhere: the start-up names the file it misses.
+    std::string looked;
+    for (size_t i = 0; i < folders.size(); ++i)
+        looked += (i == 0 ? "" : i + 1 == folders.size() ? " or " : ", ") + folders[i];
+    return looked;
 }
 
 int main(int argc, char** argv)
@@ -102,10 +108,13 @@ int main(int argc, char** argv)
         }
         keyboard_play(frames);
     }
-    enter_data_folder();
+    const std::string looked_in = enter_data_folder();
 
     int code = 1;
-    if (startup_all()) {
+    if (!looked_in.empty()) {
+        std::fprintf(stderr, "kestrava: %s: %s in %s\n", data_file_name(DATA_SPLASH), std::strerror(ENOENT),
+                     looked_in.c_str());
+    } else if (startup_all()) {
         code = main_loop();
     } else {
         const char* why = report_text();

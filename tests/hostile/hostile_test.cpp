@@ -370,9 +370,10 @@ TEST_P(MissingFileInTheGame, RealGame)
     expect_game_fails(data, "kestrava: " + subject_of(GetParam()) + ": No such file or directory\n");
 }
 
-// The first file of each loader, and the last file the game loads.
+// The first file of each loader, and the last file the game loads. Without
+// the splash the folder holds no data at all: start_messages_test.cpp.
 INSTANTIATE_TEST_SUITE_P(OneOfEachKind, MissingFileInTheGame,
-                         testing::Values("splash.bmp", "introtext.bmp", "classic.mid", "ahh.WAV", "PlayerShip.bmp"),
+                         testing::Values("introtext.bmp", "classic.mid", "ahh.WAV", "PlayerShip.bmp"),
                          file_name);
 
 // --- devices and signals ----------------------------------------------------------

@@ -411,25 +411,25 @@ bool make_introtext(Image& out)
         "Clear the rocks, fly in close and bring the astronaut aboard -",
         "but keep clear of the star: its pull never lets go.",
     };
-    for (int i = 0; i < 5; ++i) ok = ok && put_text(page, FONT_SANS, 17, story[i], W / 2, 62 + i * 23, 0, {soft});
+    for (int i = 0; i < 5; ++i) ok = ok && put_text(page, FONT_SANS, 17, story[i], W / 2, 58 + i * 21, 0, {soft});
 
-    ok = ok && put_text(page, FONT_SANS_BOLD, 21, "CONTROLS", W / 2, 210, 0, heading);
+    ok = ok && put_text(page, FONT_SANS_BOLD, 21, "CONTROLS", W / 2, 190, 0, heading);
     struct KeyLine {
         const char* key;
         const char* what;
         int x, y;
     };
     const KeyLine keys[] = {
-        {"UP", "thrust", 236, 244},   {"LEFT / RIGHT", "turn", 476, 244},
-        {"DOWN", "brake", 236, 268},  {"SPACE", "fire", 476, 268},
-        {"RETURN or SPACE", "start", 236, 292}, {"ESC", "quit", 476, 292},
+        {"UP", "thrust", 236, 222},   {"LEFT / RIGHT", "turn", 476, 222},
+        {"DOWN", "brake", 236, 244},  {"SPACE", "fire", 476, 244},
+        {"RETURN or SPACE", "start", 236, 266}, {"ESC", "quit", 476, 266},
     };
     for (const KeyLine& k : keys) {
         ok = ok && put_text(page, FONT_SANS_BOLD, 17, k.key, k.x - 8, k.y, 1, {key});
         ok = ok && put_text(page, FONT_SANS, 17, k.what, k.x + 8, k.y, -1, {white});
     }
 
-    ok = ok && put_text(page, FONT_SANS_BOLD, 21, "SCORING", W / 2, 334, 0, heading);
+    ok = ok && put_text(page, FONT_SANS_BOLD, 21, "SCORING", W / 2, 302, 0, heading);
     struct ScoreLine {
         const char* what;
         const char* points;
@@ -440,8 +440,8 @@ bool make_introtext(Image& out)
         {"astronaut shot", "\xE2\x88\x92" "5 \xC3\x97 the level's asteroids"},
     };
     for (int i = 0; i < 3; ++i) {
-        ok = ok && put_text(page, FONT_SANS, 17, scores[i].what, 300, 368 + i * 22, 1, {white});
-        ok = ok && put_text(page, FONT_SANS_BOLD, 17, scores[i].points, 320, 368 + i * 22, -1, {gold});
+        ok = ok && put_text(page, FONT_SANS, 17, scores[i].what, 300, 334 + i * 22, 1, {white});
+        ok = ok && put_text(page, FONT_SANS_BOLD, 17, scores[i].points, 320, 334 + i * 22, -1, {gold});
     }
     if (!ok) return false;
 

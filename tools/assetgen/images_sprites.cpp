@@ -309,15 +309,17 @@ struct P2 {
 
 // The starboard half of the hull, nose first, in sprite pixels with the nose
 // along +x; the port half mirrors it.
-constexpr std::array<P2, 10> HULL_HALF{{{8.5f, 0.0f},
-                                        {5.6f, 1.15f},
-                                        {1.6f, 1.95f},
-                                        {-2.9f, 4.3f},
-                                        {-4.9f, 4.9f},
-                                        {-5.2f, 3.8f},
-                                        {-3.9f, 2.7f},
-                                        {-4.5f, 2.1f},
-                                        {-5.6f, 1.7f},
+// The wings sweep back wide of the body, an arrowhead no rock outline has.
+constexpr std::array<P2, 11> HULL_HALF{{{8.5f, 0.0f},
+                                        {7.2f, 0.75f},
+                                        {5.6f, 1.3f},
+                                        {1.6f, 2.2f},
+                                        {-2.8f, 5.0f},
+                                        {-4.6f, 5.6f},
+                                        {-5.3f, 4.4f},
+                                        {-4.0f, 3.0f},
+                                        {-4.6f, 2.2f},
+                                        {-5.6f, 1.8f},
                                         {-5.6f, 0.0f}}};
 constexpr float ENGINE_X = -5.6f;
 
@@ -370,15 +372,15 @@ bool ship_sample(const std::vector<P2>& poly, P2 p, bool flame, float flame_len,
         float slope = d < bevel ? 0.8f : 0.0f;
         float spine = p.y > 0 ? 0.35f : (p.y < 0 ? -0.35f : 0.0f);
         normal = normalize({-in.x * slope, -in.y * slope + spine, 1.0f});
-        colour = {158, 172, 194};
+        colour = {255, 226, 70};
         float ay = std::fabs(p.y);
-        if (p.x < -3.2f && ay > 3.5f) colour = {214, 48, 38};         // wing tips
+        if (p.x < -3.0f && ay > 4.0f) colour = {236, 56, 40};         // wing tips
         if (p.x < ENGINE_X + 0.9f && ay < 1.5f) colour = {64, 68, 80};  // nozzle
         float ex = (p.x - 1.6f) / 1.9f, ey = p.y / 0.95f;
         if (ex * ex + ey * ey < 1.0f) {  // canopy: dark glass, a dome
             float rr = ex * ex + ey * ey;
             normal = normalize({ex * 0.9f, ey * 0.9f, std::sqrt(1.0f - rr) + 0.3f});
-            colour = {24, 70, 120};
+            colour = {30, 120, 190};
         }
         return true;
     }
@@ -422,7 +424,9 @@ void render_ship(Canvas& cv, float angle, float cx, float cy, float scale, bool 
                         Vec3 ns{n.x * c - n.y * s, n.x * s + n.y * c, n.z};
                         float d = std::max(0.0f, dot(ns, LIGHT));
                         float spec = std::pow(d, 12.0f);
-                        colour = colour * (0.42f + 0.78f * d) + Col{255, 255, 255} * (0.35f * spec);
+                        // A high ambient: the player's ship stays bright on its shadowed side
+                        // too, where a rock falls dark.
+                        colour = colour * (0.62f + 0.58f * d) + Col{255, 255, 255} * (0.35f * spec);
                     }
                     px.sum = px.sum + colour;
                     px.hits++;

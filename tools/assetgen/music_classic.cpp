@@ -26,11 +26,12 @@ constexpr int kVoices[kBars][5] = {
     {36, 48, 53, 57, 64}, {36, 47, 55, 62, 65}, {36, 48, 52, 55, 60},                        // 33-35
 };
 
-// Piano velocity per bar: quiet opening, a swell through the chromatic
-// middle to the diminished chord over the pedal (bar 28), and a settling
-// close.
+// Piano velocity per bar: a full opening, since every level starts the
+// track from its beginning and the opening is what a player hears most; a
+// swell through the chromatic middle to the diminished chord over the
+// pedal (bar 28), and a settling close.
 constexpr int kDynamics[kBars] = {
-    66, 67, 68, 68, 69, 70, 71, 70, 70, 71, 73, 71, 72, 73, 73, 71, 70, 73,
+    70, 70, 70, 70, 70, 70, 71, 70, 70, 71, 73, 71, 72, 73, 73, 71, 70, 73,
     69, 71, 73, 76, 78, 76, 78, 80, 83, 87, 84, 80, 77, 73, 70, 67, 70,
 };
 
@@ -110,13 +111,14 @@ Piece compose_classic()
     for (int k = 0; k < 5; ++k)
         play(p, piano, kPiano, bars(34) + static_cast<uint32_t>(k) * 40, bars(1.5) - k * 40, last[k], 66 - k);
 
-    // Strings enter at bar 5 on the two held voices, and take the third
-    // voice too once the music leaves the home key. A voice that keeps its
-    // note into the next bar is held, not struck again.
-    held_voice(p, strings, kStrings, 4, 32, 0, -8);
-    held_voice(p, strings, kStrings, 4, kBars, 1, -4);
+    // Strings hold the two lower voices from the first bar, so that the
+    // piece is at its level within seconds, and take the third voice too
+    // once the music leaves the home key. A voice that keeps its note into
+    // the next bar is held, not struck again.
+    held_voice(p, strings, kStrings, 0, 32, 0, -8);
+    held_voice(p, strings, kStrings, 0, kBars, 1, -4);
     held_voice(p, strings, kStrings, 11, kBars, 2, -10);
-    const int phrase_starts[] = {4, 8, 11, 15, 19, 23, 27, 31};
+    const int phrase_starts[] = {0, 4, 8, 11, 15, 19, 23, 27, 31};
     for (size_t i = 0; i < std::size(phrase_starts); ++i) {
         const int a = phrase_starts[i];
         const int b = i + 1 < std::size(phrase_starts) ? phrase_starts[i + 1] : 34;
@@ -126,8 +128,9 @@ Piece compose_classic()
     }
     ramp(strings, kStrings, 11, bars(34), bars(35.5), 100, 70);
 
-    // The bass line an octave down from bar 9, where it starts to walk.
-    for (int bar = 8; bar < kBars; ++bar) {
+    // The bass line an octave down from the start; it starts to walk at
+    // bar 9.
+    for (int bar = 0; bar < kBars; ++bar) {
         const int low = kVoices[bar][0] - 12 >= 28 ? kVoices[bar][0] - 12 : kVoices[bar][0];
         const uint32_t len = bar == kBars - 1 ? bars(1.5) : kBar - 20;
         play(p, bass, kBass, bars(bar), len, low, kDynamics[bar] - 2);

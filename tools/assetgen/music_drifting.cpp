@@ -57,22 +57,27 @@ Piece compose_drifting()
     smf::Track& echo = add_part(p, "Celesta echo", kEcho, 8, 110, 100, 110);
     smf::Track& kit = add_part(p, "Percussion", kDrums, 0, 120, 64, 90);
 
-    // Intro: the pad breathes in on two chords, air around it.
+    // Intro: the pad and the bass from the first beat, air around them,
+    // the celesta starting to turn in the second bar, so the piece is at its
+    // level within seconds.
     {
         const auto ch = progression(bars(kIntro), "Dmaj7 | E/D | Dmaj7 | E/D");
-        pads(p, pad, kPad, ch, 4, 50, 70);
-        ramp(pad, kPad, 11, bars(kIntro), bars(kIntro + 2), 20, 110);
-        play(p, air, kAir, bars(kIntro), bars(4), 62, 60);
-        play(p, air, kAir, bars(kIntro + 2), bars(2), 66, 50);
+        pads(p, pad, kPad, ch, 4, 50, 80);
+        ramp(pad, kPad, 11, bars(kIntro), bars(kIntro + 1), 100, 120);
+        line(p, bass, kBass, ch, "r-----------f---", 38, 74, 0.98);
+        play(p, air, kAir, bars(kIntro), bars(4), 62, 70);
+        play(p, air, kAir, bars(kIntro + 2), bars(2), 66, 60);
+        celesta(p, cel, echo, progression(bars(kIntro + 1), "E/D | Dmaj7 | E/D"), 64);
+        ramp(cel, kCelesta, 11, bars(kIntro + 1), bars(kIntro + 2), 80, 110);
         play(p, kit, kDrums, bars(kIntro + 3) + 3 * kQuarter, kQuarter, kTriangle, 40);
     }
 
-    // Part A: the celesta starts to turn, the bass moves in long notes.
+    // Part A: the celesta turns on, the bass moves in long notes.
     {
         const auto ch = progression(bars(kPartA), kChordsA);
         pads(p, pad, kPad, ch, 4, 50, 66);
+        ramp(pad, kPad, 11, bars(kPartA), bars(kPartA + 1), 120, 110);
         celesta(p, cel, echo, ch, 72);
-        ramp(cel, kCelesta, 11, bars(kPartA), bars(kPartA + 2), 60, 110);
         line(p, bass, kBass, ch, "r-----------f---", 38, 70, 0.98);
     }
 

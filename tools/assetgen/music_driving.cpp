@@ -73,20 +73,23 @@ Piece compose_driving()
 
     const KeysOf power = power_chord;
 
-    // Intro: a pulsing arpeggio and hats, the bass joins, then the band.
+    // Intro: the pulsing arpeggio over bass, kick and hats and a bed of
+    // strings from the first beat, so the piece is at its level within
+    // seconds; the guitar joins at bar 3, the snare and the fill at bar 5.
     {
         const auto ch = progression(bars(kIntro), kIntroChords);
-        arpeggio(p, arp, kArp, ch, {0, 1, 2, 3, 2, 1, 0, 2}, kSixteenth, 3, 64, 62, 0.7);
-        ramp(arp, kArp, 11, bars(kIntro), bars(kIntro + 4), 100, 124);
-        const auto late = progression(bars(kIntro + 2), "C | D | Em | Em | C | D");
-        line(p, bass, kBass, late, "r-r-r-r-r-r-r-o-", 28, 84);
-        drums(p, kit, bars(kIntro), bars(4), "x.x.x.x.x.x.x.x.", kHat, 72);
-        drums(p, kit, bars(kIntro + 2), bars(2), "x.......x.......", kKick, 84);
+        arpeggio(p, arp, kArp, ch, {0, 1, 2, 3, 2, 1, 0, 2}, kSixteenth, 3, 64, 70, 0.7);
+        ramp(arp, kArp, 11, bars(kIntro), bars(kIntro + 4), 112, 124);
+        line(p, bass, kBass, ch, "r-r-r-r-r-r-r-o-", 28, 88);
+        pads(p, pad, kPad, ch, 3, 59, 64);
+        drums(p, kit, bars(kIntro), bars(4), "x.x.x.x.x.x.x.x.", kHat, 76);
+        drums(p, kit, bars(kIntro), bars(4), "X.......x.......", kKick, 90);
         drums(p, kit, bars(kIntro + 4), bars(4), "X.....x.x.....x.", kKick, 92);
         drums(p, kit, bars(kIntro + 4), bars(3.5), "....x.......x...", kSnare, 90);
         drums(p, kit, bars(kIntro + 4), bars(4), "x.o.x.o.x.o.x.o.", kHat, 74);
-        comp(p, guitar, kGuitar, progression(bars(kIntro + 4), "Em | Em | C | D"), "X-x-x-x-X-x-x-x-", 70, power,
-             0.55);
+        comp(p, guitar, kGuitar, progression(bars(kIntro + 2), "C | D | Em | Em | C | D"), "X-x-x-x-X-x-x-x-", 70,
+             power, 0.55);
+        play(p, kit, kDrums, bars(kIntro), kQuarter, kCrash, 90);
         play(p, kit, kDrums, bars(kIntro + 4), kQuarter, kCrash, 100);
         fill(p, kit, kIntro + 7, 84);
     }

@@ -76,15 +76,25 @@ Piece compose_tense()
     smf::Track& high = add_part(p, "High strings", kHigh, 48, 72, 96, 80);
     smf::Track& kit = add_part(p, "Percussion", kDrums, 0, 100, 64, 50);
 
-    // Intro: the ostinato alone on D, a heartbeat under it, low strings
-    // creeping in, timpani at the end.
+    // Intro: the ostinato on D over a heartbeat, low strings, the low
+    // pulse and a horn fifth from the first bar, so the piece is at its
+    // level within seconds; the strings swell into Part A, timpani at the
+    // end.
     {
         const auto ch = progression(bars(kIntro), "Dm | Dm | Dm | Dm | Dm | Dm | Dm | A");
-        piano_ostinato(p, piano, ch, 38, 70);
-        ramp(piano, kPiano, 11, bars(kIntro), bars(kIntro + 4), 96, 120);
-        drums(p, kit, bars(kIntro + 2), bars(6), "x..o............", kDeepKick, 80);
-        pads(p, strings, kStrings, progression(bars(kIntro + 4), "Dm | Dm | Dm | A"), 3, 50, 70);
-        ramp(strings, kStrings, 11, bars(kIntro + 4), bars(kIntro + 8), 40, 110);
+        piano_ostinato(p, piano, ch, 38, 84);
+        ramp(piano, kPiano, 11, bars(kIntro), bars(kIntro + 4), 112, 120);
+        drums(p, kit, bars(kIntro), bars(8), "x..o............", kDeepKick, 84);
+        line(p, bass, kBass, ch, "r-.-r-.-r-.-r-r-", 26, 74);
+        pads(p, strings, kStrings, ch, 3, 50, 84);
+        smf::control(strings, bars(kIntro), kStrings, 11, 96);
+        for (int bar = 0; bar < 8; bar += 2) {
+            play(p, horn, kHorn, bars(kIntro + bar), bars(2) - 30, bar == 6 ? 45 : 50, 72);
+            play(p, horn, kHorn, bars(kIntro + bar), bars(2) - 30, bar == 6 ? 52 : 57, 68);
+        }
+        ramp(strings, kStrings, 11, bars(kIntro + 4), bars(kIntro + 8), 96, 110);
+        play(p, timp, kTimpani, bars(kIntro), kQuarter, 38, 76);
+        play(p, timp, kTimpani, bars(kIntro + 4), kQuarter, 38, 76);
         play(p, timp, kTimpani, bars(kIntro + 6), kQuarter, 38, 80);
         timpani_roll(p, timp, bars(kIntro + 7), bars(1), 33, 40, 96);
     }

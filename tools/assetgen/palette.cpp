@@ -32,7 +32,9 @@ Palette build_palette()
                {255, 255, 236}});
     fill_ramp(p, pal::ROCK_WARM, pal::ROCK_WARM_N, {{26, 20, 16}, {78, 62, 48}, {146, 122, 98}, {222, 204, 178}});
     fill_ramp(p, pal::ROCK_COOL, pal::ROCK_COOL_N, {{16, 18, 26}, {58, 62, 74}, {112, 118, 132}, {196, 202, 216}});
-    fill_ramp(p, pal::HULL, pal::HULL_N, {{16, 20, 30}, {64, 76, 96}, {146, 162, 184}, {236, 242, 252}});
+    // The player's hull is a warm yellow no rock or suit has, bright enough to
+    // find first on a crowded field.
+    fill_ramp(p, pal::HULL, pal::HULL_N, {{40, 26, 0}, {142, 98, 0}, {236, 184, 18}, {255, 232, 96}, {255, 252, 214}});
     fill_ramp(p, pal::COCKPIT, pal::COCKPIT_N, {{0, 50, 84}, {0, 118, 160}, {60, 200, 232}, {190, 248, 255}});
     fill_ramp(p, pal::STRIPE, pal::STRIPE_N, {{96, 10, 10}, {164, 22, 20}, {222, 52, 40}, {255, 124, 92}});
     fill_ramp(p, pal::FLAME, pal::FLAME_N,
