@@ -1,7 +1,7 @@
 // The real game under a virtual X screen with a window manager, played once
 // as a person would: the splash and the intro, Alt+Enter to a window and back
-// (its RETURN never starting the game), RETURN, flying and firing, and the
-// window manager's close. Screenshots are kept in the build folder for a
+// (its RETURN never starting the game), RETURN into play, and the window
+// manager's close. Screenshots are kept in the build folder for a
 // person to look at.
 //
 // Needs Xvfb, openbox, xdotool, xprop, xwininfo and ImageMagick's import.
@@ -46,17 +46,16 @@ struct Color {
     bool operator==(const Color&) const = default;
 };
 
-// The whole screen, and where the game's picture is on it and how large.
+// The whole screen; game() is the pixel (gx, gy) of the game's picture on it.
 struct Screenshot {
     int width = 0, height = 0;
     std::string rgb;
-    int box_x = BOX_X, box_y = BOX_Y, scale = SCALE;
     Color at(int x, int y) const
     {
         const auto* p = reinterpret_cast<const uint8_t*>(&rgb[(size_t(y) * size_t(width) + size_t(x)) * 3]);
         return Color{p[0], p[1], p[2]};
     }
-    Color game(int gx, int gy) const { return at(box_x + gx * scale, box_y + gy * scale); }
+    Color game(int gx, int gy) const { return at(BOX_X + gx * SCALE, BOX_Y + gy * SCALE); }
 };
 
 // The screen now, as import writes it in binary PPM; kept as <name>.png.
@@ -79,32 +78,22 @@ Screenshot screenshot(const std::string& name = "")
     return shot;
 }
 
-// An image of the data folder as the game shows it: 8-bit, `width` wide,
-// through the splash's palette, the one palette the game shows everything in.
+// An image of the data folder as the game shows it: through the splash's
+// palette, the one palette the game shows everything in.
 struct Image {
-    int width = 0, height = 0;
-    std::vector<uint8_t> pixels;  // top row first
+    std::vector<uint8_t> pixels;  // 640 x 480, top row first
     std::array<Color, 256> palette{};
-    Color at(int x, int y) const { return palette[pixels[size_t(y * width + x)]]; }
+    Color at(int x, int y) const { return palette[pixels[size_t(y * 640 + x)]]; }
 };
 
-// The cell at (x0, y0) of `file`, width x height.
-Image read_image(const char* file, int x0, int y0, int width, int height)
+Image read_image(const char* file)
 {
     Image e;
     LoadedBitmap image{};
     LoadedBitmap colours{};
-    if (bmp_read(image, (data_dir / file).c_str()) && bmp_read(colours, (data_dir / "splash.bmp").c_str())) {
-        const int64_t stride = bmp_row_stride(image.info_header.biWidth, 8);
-        if (image.info_header.biBitCount == 8 && x0 + width <= image.info_header.biWidth &&
-            size_t((y0 + height) * stride) <= image.pixel_bytes) {
-            e.width = width;
-            e.height = height;
-            for (int y = 0; y < height; ++y) {
-                e.pixels.insert(e.pixels.end(), image.pixels + (y0 + y) * stride + x0,
-                                image.pixels + (y0 + y) * stride + x0 + width);
-            }
-        }
+    if (bmp_read(image, (data_dir / file).c_str()) && bmp_read(colours, (data_dir / "splash.bmp").c_str()) &&
+        image.info_header.biBitCount == 8 && image.info_header.biWidth == 640 && image.pixel_bytes >= 640 * 480) {
+        e.pixels.assign(image.pixels, image.pixels + 640 * 480);
         for (size_t i = 0; i < 256; ++i) {
             e.palette[i] = Color{colours.palette[i].peRed, colours.palette[i].peGreen, colours.palette[i].peBlue};
         }
@@ -112,33 +101,6 @@ Image read_image(const char* file, int x0, int y0, int width, int height)
     bmp_release(image);
     bmp_release(colours);
     return e;
-}
-
-// A sprite sheet's cell (a 1-pixel grid between cells).
-Image sprite(const char* sheet, int width, int height, int column, int row)
-{
-    return read_image(sheet, column * (width + 1) + 1, row * (height + 1) + 1, width, height);
-}
-
-// Where the picture shows the sprite: the first place from the top left where
-// at least 80% of its opaque pixels are seen (a shot over the ship's nose
-// hides a few); x -1 when nowhere.
-std::pair<int, int> find_sprite(const Screenshot& shot, const Image& sprite)
-{
-    const int allowed = int(sprite.pixels.size() - size_t(std::count(sprite.pixels.begin(), sprite.pixels.end(), 0))) / 5;
-    for (int y = 0; y + sprite.height <= 480; ++y) {
-        for (int x = 0; x + sprite.width <= 640; ++x) {
-            int misses = 0;
-            for (int sy = 0; sy < sprite.height && misses <= allowed; ++sy) {
-                for (int sx = 0; sx < sprite.width && misses <= allowed; ++sx) {
-                    const uint8_t i = sprite.pixels[size_t(sy * sprite.width + sx)];
-                    misses += i != 0 && !(shot.game(x + sx, y + sy) == sprite.palette[i]);
-                }
-            }
-            if (misses <= allowed) return {x, y};
-        }
-    }
-    return {-1, -1};
 }
 
 // Pixels of the picture in rows y0..y1 that are not the image's.
@@ -201,21 +163,19 @@ Screenshot wait_for_screen(const std::string& name, std::chrono::milliseconds li
     return screenshot(name);
 }
 
-// Where the window's inside is on the screen, once it has the size asked for.
-std::array<int, 4> wait_for_size(const std::string& window, int width, int height)
+// The window's size, once it is the one asked for or five seconds have passed.
+std::array<int, 2> wait_for_size(const std::string& window, int width, int height)
 {
     const auto end = Clock::now() + 5s;
-    std::array<int, 4> g{};  // x, y, width, height
+    std::array<int, 2> size{};
     do {
         std::istringstream in(run("xwininfo -id " + window + " 2>/dev/null"));
-        int i = 0;
         for (std::string line; std::getline(in, line);) {
-            for (const char* label : {"Absolute upper-left X:", "Absolute upper-left Y:", "Width:", "Height:"}) {
-                if (line.find(label) != std::string::npos) g[size_t(i++ % 4)] = std::atoi(line.c_str() + line.find(':') + 1);
-            }
+            if (line.find("  Width:") == 0) size[0] = std::atoi(line.c_str() + 8);
+            if (line.find("  Height:") == 0) size[1] = std::atoi(line.c_str() + 9);
         }
-    } while (!(g[2] == width && g[3] == height) && Clock::now() < end && (std::this_thread::sleep_for(50ms), true));
-    return g;
+    } while (size != std::array<int, 2>{width, height} && Clock::now() < end && (std::this_thread::sleep_for(50ms), true));
+    return size;
 }
 
 class Desktop : public ::testing::Test {
@@ -278,11 +238,9 @@ void key(const std::string& window, const char* keys, std::chrono::milliseconds 
 TEST_F(Desktop, PlayedAsAPersonWould)
 {
     ASSERT_TRUE(setup_error.empty()) << setup_error;
-    const Image splash = read_image("splash.bmp", 0, 0, 640, 480);
-    const Image backdrop = read_image("backdrop.bmp", 0, 0, 640, 480);
-    const Image ship = sprite("PlayerShip.bmp", 22, 18, 0, 0);
-    const Image ship_thrusting = sprite("PlayerShip.bmp", 22, 18, 0, 1);
-    ASSERT_TRUE(splash.width && backdrop.width && ship.width) << "the data files in " << data_dir;
+    const Image splash = read_image("splash.bmp");
+    const Image backdrop = read_image("backdrop.bmp");
+    ASSERT_FALSE(splash.pixels.empty() || backdrop.pixels.empty()) << "the data files in " << data_dir;
 
     // Built with the sanitizers, the game would end 1 on what X's and D-Bus's
     // libraries keep until exit; leaks of the game's own code are the unit
@@ -294,72 +252,38 @@ TEST_F(Desktop, PlayedAsAPersonWould)
     window.erase(window.find('\n'));
 
     // The splash, in its own colours, fills the letterbox.
-    Screenshot shot = wait_for_screen("1-splash", 3000ms, [&](const Screenshot& s) { return match_share(s, splash) > 0.99; });
+    Screenshot shot = wait_for_screen("1-splash", 3s, [&](const Screenshot& s) { return match_share(s, splash) > 0.99; });
     EXPECT_GT(match_share(shot, splash), 0.99) << "see 1-splash.png";
     EXPECT_TRUE(bars_black(shot)) << "see 1-splash.png";
 
     // Then the intro after four seconds: the backdrop with the text rising.
-    shot = wait_for_screen("2-intro", 15000ms, [&](const Screenshot& s) { return match_share(s, backdrop) > 0.5; });
+    shot = wait_for_screen("2-intro", 15s, [&](const Screenshot& s) { return match_share(s, backdrop) > 0.5; });
     const auto intro = Clock::now();
     ASSERT_FALSE(game.wait(0ms).exited) << "the game ended: " << game.wait(0ms).err;
     EXPECT_GT(match_share(shot, backdrop), 0.5) << "see 2-intro.png";
     EXPECT_LT(match_share(shot, splash), 0.5) << "see 2-intro.png";
     EXPECT_TRUE(bars_black(shot)) << "see 2-intro.png";
-    EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(intro - launched).count(), 4000);
+    EXPECT_GE(intro - launched, 4000ms);
     const int text_before = changed_pixels(shot, backdrop, 300, 480);
 
     // Alt+Enter, the chord held a moment as fingers do: a 640 x 480 window,
-    // still on the intro. The window manager may still be placing and
-    // decorating it: where its picture is is read at each look.
+    // then fullscreen again, still on the intro.
     key(window, "alt+Return");
-    EXPECT_EQ(wait_for_size(window, 640, 480)[2], 640);
-    const auto give_up = Clock::now() + 5s;
-    do {
-        std::this_thread::sleep_for(300ms);
-        const std::array<int, 4> placed = wait_for_size(window, 640, 480);
-        shot = screenshot("3-windowed");
-        shot.box_x = placed[0];
-        shot.box_y = placed[1];
-        shot.scale = 1;
-    } while (match_share(shot, backdrop) <= 0.5 && Clock::now() < give_up);
-    EXPECT_GT(match_share(shot, backdrop), 0.5) << "see 3-windowed.png";
-    EXPECT_EQ(status_line_green(shot), 0) << "the chord's RETURN ended the intro; see 3-windowed.png";
-
+    EXPECT_EQ(wait_for_size(window, 640, 480), (std::array<int, 2>{640, 480}));
     key(window, "alt+Return");
-    EXPECT_EQ(wait_for_size(window, SCREEN_W, SCREEN_H)[2], SCREEN_W);
+    EXPECT_EQ(wait_for_size(window, SCREEN_W, SCREEN_H), (std::array<int, 2>{SCREEN_W, SCREEN_H}));
     std::this_thread::sleep_until(std::max(Clock::now() + 300ms, intro + 2s));
-    shot = screenshot("4-fullscreen-again");
-    EXPECT_GT(match_share(shot, backdrop), 0.5) << "see 4-fullscreen-again.png";
-    EXPECT_TRUE(bars_black(shot)) << "see 4-fullscreen-again.png";
-    EXPECT_EQ(status_line_green(shot), 0) << "see 4-fullscreen-again.png";
-    EXPECT_GT(changed_pixels(shot, backdrop, 300, 480), text_before + 1000) << "no text rising; see 4-fullscreen-again.png";
+    shot = screenshot("3-fullscreen-again");
+    EXPECT_GT(match_share(shot, backdrop), 0.5) << "see 3-fullscreen-again.png";
+    EXPECT_TRUE(bars_black(shot)) << "see 3-fullscreen-again.png";
+    EXPECT_EQ(status_line_green(shot), 0) << "the chord's RETURN ended the intro; see 3-fullscreen-again.png";
+    EXPECT_GT(changed_pixels(shot, backdrop, 300, 480), text_before + 1000) << "no text rising; see 3-fullscreen-again.png";
 
-    // RETURN starts play: the ship at its place on the right, the air left in
-    // green at the top.
+    // RETURN starts play: the air left, in green at the top.
     key(window, "Return", 250ms);
-    shot = screenshot("5-play");
-    const auto start = find_sprite(shot, ship);
-    EXPECT_GT(start.first, 560) << "the ship starts at (600, 240); see 5-play.png";
-    EXPECT_NEAR(start.second, 240, 30) << "the ship starts at (600, 240); see 5-play.png";
-
-    // Hold UP and fire: the ship flies with its flame, its shots ahead of it.
-    run("xdotool windowfocus --sync " + window + " keydown Up keydown space");
-    bool ship_moved = false;
-    bool shot_seen = false;
-    for (int attempt = 0; attempt < 12 && !(ship_moved && shot_seen); ++attempt) {
-        std::this_thread::sleep_for(100ms);
-        shot = screenshot();
-        auto now = find_sprite(shot, ship_thrusting);
-        if (now.first < 0) now = find_sprite(shot, ship);
-        ship_moved = ship_moved || (now.first >= 0 && now != start);
-        for (int frame = 0; frame < 3; ++frame) shot_seen = shot_seen || find_sprite(shot, sprite("Projectile.bmp", 8, 8, frame, 0)).first >= 0;
-    }
-    run("xdotool keyup Up keyup space");
-    screenshot("6-flying");
-    EXPECT_TRUE(ship_moved) << "no ship flying; see 6-flying.png";
-    EXPECT_TRUE(shot_seen) << "no shot; see 6-flying.png";
-    EXPECT_GT(status_line_green(shot), 100) << "no green status line; see 6-flying.png";
-    EXPECT_TRUE(bars_black(shot)) << "see 6-flying.png";
+    shot = wait_for_screen("4-play", 2s, [](const Screenshot& s) { return status_line_green(s) > 100; });
+    EXPECT_GT(status_line_green(shot), 100) << "no green status line; see 4-play.png";
+    EXPECT_TRUE(bars_black(shot)) << "see 4-play.png";
 
     // openbox closes its windows on Alt+F4 with the close request: the game
     // ends cleanly within a second.

@@ -53,7 +53,7 @@ struct Case {
     DataFile file;
     Bytes bytes;
     const char* reason;  // nullptr: the game runs
-    bool real_game;      // also started as the player starts it
+    bool real_game = false;  // also started as the player starts it
 };
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
@@ -61,89 +61,82 @@ void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 const char* const SHEET_CUT = "sheet too small for its cells or not 8 bits per pixel";
 const char* const SCREEN_CUT = "image smaller than 640 x 480 or not 8 bits per pixel";
 const char* const TOO_LARGE = "BMP image too large";
+const char* const PIXELS_CUT = "BMP pixel data truncated";
+const char* const NOT_POSITIVE = "BMP width is not positive";
 const char* const SIZE_BELOW_ROWS = "BMP image size smaller than its rows";
 
 std::vector<Case> hostile_cases()
 {
-    const Bytes star = real(DATA_SHEET_STAR);
-    const Bytes ship = real(DATA_SHEET_SHIP);
+    const Bytes star = real(DATA_SHEET_STAR), ship = real(DATA_SHEET_SHIP), shot = real(DATA_SHEET_PROJECTILE),
+                blast = real(DATA_SHEET_EXPLOSION), rock = real(DATA_SHEET_ASTEROID), man = real(DATA_SHEET_ASTRONAUT);
     Bytes no_magic = real(DATA_BACKDROP);
     no_magic[0] = 'P';
-    const Bytes fmt8 = chunk("fmt ", fmt_body(1, 1, 11025, 8));
-    const Bytes tone = {0x80, 0xC0, 0xFF, 0xC0, 0x80, 0x40, 0x00, 0x40};
+    const Bytes fmt8 = chunk("fmt ", fmt_body(1, 1, 11025, 8)), tone = {0x80, 0xC0, 0xFF, 0xC0, 0x80, 0x40, 0, 0x40};
     Bytes midi_random = smf(0, 1, 480, {mtrk(Bytes{0x00, 0x90})});
     append(midi_random, random_bytes(2000, 3));
     return {
         // Images: headers.
         {"BmpTruncatedHeader", DATA_SPLASH, head(real(DATA_SPLASH), 30), "truncated BMP header", true},
-        {"BmpEmpty", DATA_SHEET_ASTRONAUT, {}, "truncated BMP header", false},
-        {"BmpWithoutMagic", DATA_BACKDROP, no_magic, "not a BMP file", false},
-        {"BmpSizeImageZero", DATA_INTROTEXT, with32(real(DATA_INTROTEXT), BI_SIZE_IMAGE, 0), SIZE_BELOW_ROWS, false},
-        {"BmpSizeImageHuge", DATA_SHEET_STAR, with32(star, BI_SIZE_IMAGE, 0xFFFFFFF0u), "BMP image size too large", false},
-        {"BmpSizeImageBelowRows", DATA_SHEET_ASTEROID, with32(real(DATA_SHEET_ASTEROID), BI_SIZE_IMAGE, 16511),
-         SIZE_BELOW_ROWS, false},
-        {"BmpSizeImagePastTheFile", DATA_SHEET_EXPLOSION, with32(real(DATA_SHEET_EXPLOSION), BI_SIZE_IMAGE, 60u << 20),
-         "BMP pixel data truncated", false},
-        {"BmpPixelsCutShort", DATA_SHEET_SHIP, head(ship, ship.size() - 100), "BMP pixel data truncated", false},
-        {"BmpWidthZero", DATA_SHEET_PROJECTILE, with32(real(DATA_SHEET_PROJECTILE), BI_WIDTH, 0),
-         "BMP width is not positive", false},
-        {"BmpWidthNegative", DATA_SHEET_EXPLOSION, with32(real(DATA_SHEET_EXPLOSION), BI_WIDTH, uint32_t(-431)),
-         "BMP width is not positive", false},
-        {"BmpWidthEnormous", DATA_SHEET_STAR, with32(star, BI_WIDTH, 0x7FFFFFFF), TOO_LARGE, false},
-        {"BmpHeightZero", DATA_SHEET_ASTRONAUT, with32(real(DATA_SHEET_ASTRONAUT), BI_HEIGHT, 0), "BMP height is zero",
-         false},
-        {"BmpHeightEnormous", DATA_SHEET_STAR, with32(star, BI_HEIGHT, 0x7FFFFFFF), TOO_LARGE, false},
-        {"BmpHeightMostNegative", DATA_SHEET_STAR, with32(star, BI_HEIGHT, 0x80000000u), TOO_LARGE, false},
-        {"BmpSizesOverflowThirtyTwoBits", DATA_SHEET_STAR, with32(with32(star, BI_WIDTH, 70000), BI_HEIGHT, 70000),
-         TOO_LARGE, false},
+        {"BmpEmpty", DATA_SHEET_ASTRONAUT, {}, "truncated BMP header"},
+        {"BmpWithoutMagic", DATA_BACKDROP, no_magic, "not a BMP file"},
+        {"BmpSizeImageZero", DATA_INTROTEXT, with32(real(DATA_INTROTEXT), BI_SIZE_IMAGE, 0), SIZE_BELOW_ROWS},
+        {"BmpSizeImageHuge", DATA_SHEET_STAR, with32(star, BI_SIZE_IMAGE, 0xFFFFFFF0u), "BMP image size too large"},
+        {"BmpSizeImageBelowRows", DATA_SHEET_ASTEROID, with32(rock, BI_SIZE_IMAGE, 16511), SIZE_BELOW_ROWS},
+        {"BmpSizeImagePastTheFile", DATA_SHEET_EXPLOSION, with32(blast, BI_SIZE_IMAGE, 60u << 20), PIXELS_CUT},
+        {"BmpPixelsCutShort", DATA_SHEET_SHIP, head(ship, ship.size() - 100), PIXELS_CUT},
+        {"BmpWidthZero", DATA_SHEET_PROJECTILE, with32(shot, BI_WIDTH, 0), NOT_POSITIVE},
+        {"BmpWidthNegative", DATA_SHEET_EXPLOSION, with32(blast, BI_WIDTH, uint32_t(-431)), NOT_POSITIVE},
+        {"BmpWidthEnormous", DATA_SHEET_STAR, with32(star, BI_WIDTH, 0x7FFFFFFF), TOO_LARGE},
+        {"BmpHeightZero", DATA_SHEET_ASTRONAUT, with32(man, BI_HEIGHT, 0), "BMP height is zero"},
+        {"BmpHeightEnormous", DATA_SHEET_STAR, with32(star, BI_HEIGHT, 0x7FFFFFFF), TOO_LARGE},
+        {"BmpHeightMostNegative", DATA_SHEET_STAR, with32(star, BI_HEIGHT, 0x80000000u), TOO_LARGE},
+        {"BmpSizesOverflow32Bits", DATA_SHEET_STAR, with32(with32(star, BI_WIDTH, 70000), BI_HEIGHT, 70000), TOO_LARGE},
         // Images: bit counts.
-        {"Bmp1Bit", DATA_SHEET_ASTEROID, bmp_image(513, 32, 1), "unsupported BMP bit count", false},
-        {"Bmp4Bit", DATA_SHEET_SHIP, bmp_image(369, 39, 4), "unsupported BMP bit count", false},
-        {"Bmp32Bit", DATA_SPLASH, bmp_image(640, 480, 32), "unsupported BMP bit count", false},
-        {"Bmp24BitSheet", DATA_SHEET_STAR, bmp_image(156, 26, 24), SHEET_CUT, false},
-        {"Bmp16BitScreen", DATA_INTROTEXT, bmp_image(640, 480, 16), SCREEN_CUT, false},
-        {"Bmp24BitSplash", DATA_SPLASH, bmp_image(640, 480, 24), SCREEN_CUT, false},
-        {"BmpPaletteCutShort", DATA_SHEET_PROJECTILE, head(real(DATA_SHEET_PROJECTILE), 54 + 500),
-         "truncated BMP palette", false},
+        {"Bmp1Bit", DATA_SHEET_ASTEROID, bmp_image(513, 32, 1), "unsupported BMP bit count"},
+        {"Bmp4Bit", DATA_SHEET_SHIP, bmp_image(369, 39, 4), "unsupported BMP bit count"},
+        {"Bmp32Bit", DATA_SPLASH, bmp_image(640, 480, 32), "unsupported BMP bit count"},
+        {"Bmp24BitSheet", DATA_SHEET_STAR, bmp_image(156, 26, 24), SHEET_CUT},
+        {"Bmp16BitScreen", DATA_INTROTEXT, bmp_image(640, 480, 16), SCREEN_CUT},
+        {"Bmp24BitSplash", DATA_SPLASH, bmp_image(640, 480, 24), SCREEN_CUT},
+        {"BmpPaletteCutShort", DATA_SHEET_PROJECTILE, head(shot, 54 + 500), "truncated BMP palette"},
         // Images: sheets smaller than their cells.
-        {"SheetNarrowerThanItsCells", DATA_SHEET_SHIP, bmp_image(100, 39, 8), SHEET_CUT, false},
-        {"SheetOneCellShort", DATA_SHEET_PROJECTILE, bmp_image(19, 10, 8), SHEET_CUT, false},
-        {"SheetLowerThanItsCells", DATA_SHEET_ASTEROID, bmp_image(513, 30, 8), SHEET_CUT, false},
-        {"SheetWithoutItsSecondRow", DATA_SHEET_SHIP, bmp_image(369, 37, 8), SHEET_CUT, false},
-        {"ScreenImageTooSmall", DATA_BACKDROP, bmp_image(320, 240, 8), SCREEN_CUT, false},
-        {"SplashOneRowShort", DATA_SPLASH, bmp_image(640, 479, 8), SCREEN_CUT, false},
+        {"SheetNarrowerThanItsCells", DATA_SHEET_SHIP, bmp_image(100, 39, 8), SHEET_CUT},
+        {"SheetOneCellShort", DATA_SHEET_PROJECTILE, bmp_image(19, 10, 8), SHEET_CUT},
+        {"SheetLowerThanItsCells", DATA_SHEET_ASTEROID, bmp_image(513, 30, 8), SHEET_CUT},
+        {"SheetWithoutItsSecondRow", DATA_SHEET_SHIP, bmp_image(369, 37, 8), SHEET_CUT},
+        {"ScreenImageTooSmall", DATA_BACKDROP, bmp_image(320, 240, 8), SCREEN_CUT},
+        {"SplashOneRowShort", DATA_SPLASH, bmp_image(640, 479, 8), SCREEN_CUT},
         // Images that are odd but safe.
-        {"SheetStoredTopDown", DATA_SHEET_SHIP, top_down(ship), nullptr, false},
-        {"ScreenImageLarger", DATA_BACKDROP, bmp_image(700, 500, 8), nullptr, false},
+        {"SheetStoredTopDown", DATA_SHEET_SHIP, top_down(ship), nullptr},
+        {"ScreenImageLarger", DATA_BACKDROP, bmp_image(700, 500, 8), nullptr},
         // Effects.
-        {"WavTruncatedHeader", DATA_SOUND_AHH, text("RIFF\x10"), "truncated RIFF header", false},
-        {"WavRandomBytes", DATA_SOUND_ENERGIZE, random_bytes(3000, 7), "not a RIFF WAVE file", false},
+        {"WavTruncatedHeader", DATA_SOUND_AHH, text("RIFF\x10"), "truncated RIFF header"},
+        {"WavRandomBytes", DATA_SOUND_ENERGIZE, random_bytes(3000, 7), "not a RIFF WAVE file"},
         {"WavChunkPastTheEnd", DATA_SOUND_GAMEOVER,
          riff_wave({chunk("LIST", {1, 2, 3, 4}, 0x7FFFFFF0), fmt8, chunk("data", tone)}),
-         "a chunk size runs past the end of the file", false},
+         "a chunk size runs past the end of the file"},
         {"WavFormatPastTheEnd", DATA_SOUND_PROJECTILE, riff_wave({chunk("fmt ", fmt_body(1, 1, 11025, 8), 5000)}),
-         "format chunk runs past the end of the file", false},
-        {"WavWithoutFormat", DATA_SOUND_ENGINES, riff_wave({chunk("data", tone)}), "no format chunk", false},
-        {"WavWithoutData", DATA_SOUND_EXPLOSION, riff_wave({fmt8}), "no data chunk after the format chunk", false},
+         "format chunk runs past the end of the file"},
+        {"WavWithoutFormat", DATA_SOUND_ENGINES, riff_wave({chunk("data", tone)}), "no format chunk"},
+        {"WavWithoutData", DATA_SOUND_EXPLOSION, riff_wave({fmt8}), "no data chunk after the format chunk"},
         {"WavFormatShorterThan16", DATA_SOUND_LEVCOMP,
          riff_wave({chunk("fmt ", head(fmt_body(1, 1, 11025, 8), 12)), chunk("data", tone)}),
-         "format chunk is shorter than 16 bytes", false},
+         "format chunk is shorter than 16 bytes"},
         {"WavNotPcm", DATA_SOUND_AHH, riff_wave({chunk("fmt ", fmt_body(2, 1, 11025, 4)), chunk("data", tone)}),
-         "not PCM data", false},
-        {"WavEmptyData", DATA_SOUND_ENERGIZE, riff_wave({fmt8, chunk("data", {})}), "data chunk is empty", false},
-        // Effects that are odd but safe: played on the real device too.
+         "not PCM data"},
+        {"WavEmptyData", DATA_SOUND_ENERGIZE, riff_wave({fmt8, chunk("data", {})}), "data chunk is empty"},
+        // Effects that are odd but safe: the first played on the real device too.
         {"Wav16BitStereo", DATA_SOUND_ENGINES,
          riff_wave({chunk("fmt ", fmt_body(1, 2, 44100, 16)), chunk("data", Bytes(8000, 0x20))}), nullptr, true},
-        {"WavShortDataChunk", DATA_SOUND_EXPLOSION, riff_wave({fmt8, chunk("data", tone, 100000)}, 200000), nullptr,
-         false},
-        // Music: loaded with the synthesiser ready, in the real game.
-        {"MidiTruncatedHeader", DATA_MUSIC_CLASSIC, head(real(DATA_MUSIC_CLASSIC), 10), "truncated MIDI header", false},
+        {"WavShortDataChunk", DATA_SOUND_EXPLOSION, riff_wave({fmt8, chunk("data", tone, 100000)}, 200000), nullptr},
+        // Music: the second also loaded beside the synthesiser, in the real game.
+        {"MidiTruncatedHeader", DATA_MUSIC_CLASSIC, head(real(DATA_MUSIC_CLASSIC), 10), "truncated MIDI header"},
         {"MidiTruncatedTrack", DATA_MUSIC_0, head(real(DATA_MUSIC_0), 200), "a track runs past the end of the file",
          true},
         {"MidiHeaderOnly", DATA_MUSIC_3, head(real(DATA_MUSIC_3), 14),
-         "the file holds fewer tracks than its header declares", false},
-        {"MidiRandomBytes", DATA_MUSIC_7, random_bytes(5000, 11), "not a Standard MIDI File", false},
-        {"MidiRandomTrack", DATA_MUSIC_CLASSIC, midi_random, "a track ends inside a channel event", false},
+         "the file holds fewer tracks than its header declares"},
+        {"MidiRandomBytes", DATA_MUSIC_7, random_bytes(5000, 11), "not a Standard MIDI File"},
+        {"MidiRandomTrack", DATA_MUSIC_CLASSIC, midi_random, "a track ends inside a channel event"},
     };
 }
 

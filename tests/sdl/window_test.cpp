@@ -1,6 +1,6 @@
 // The window of the player's edge under SDL's dummy video driver: the
 // letterbox, the picture as it reaches the screen, the window toggle, what
-// the event filter lets through, opening and closing, and the clock.
+// the event filter lets through, opening and closing.
 #include <gtest/gtest.h>
 
 #include "../support/env.h"
@@ -206,16 +206,6 @@ TEST(WindowFailure, ReportsTheDisplayClosesTwiceAndOpensLater)
     platform_window_close();
     ASSERT_EQ(platform_window_open("Kestrava", W, H), 1) << report_text();
     platform_window_close();
-}
-
-TEST(Clock, TicksFollowTheDelay)
-{
-    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_TIMER), 0);
-    const uint32_t start = platform_ticks();
-    platform_delay(20);
-    for (int i = 0; i < 1000; ++i) platform_spin();
-    EXPECT_GE(platform_ticks() - start, 20u);
-    SDL_QuitSubSystem(SDL_INIT_TIMER);
 }
 
 }  // namespace
