@@ -260,13 +260,13 @@ INSTANTIATE_TEST_SUITE_P(EachInTurn, MissingFile, testing::Range(0, int(DATA_FIL
                              return n;
                          });
 
-// The last file the game loads, with the window, the sound device and the
-// synthesiser all open: everything is let go and the one line said.
+// The first file: the game looks for its data folder elsewhere, finds none
+// here, and names the file it misses.
 TEST(RealGame, MissingFileEndsWithItsName)
 {
     TempDir data(DATA);
-    fs::remove(data.dir / data_file_name(DATA_SHEET_SHIP));
-    expect_game_fails(data, std::string("kestrava: ") + DATA_FILES[DATA_SHEET_SHIP] + ": No such file or directory\n");
+    fs::remove(data.dir / data_file_name(DATA_SPLASH));
+    expect_game_fails(data, std::string("kestrava: ") + DATA_FILES[DATA_SPLASH] + ": No such file or directory\n");
 }
 
 TEST(NoDevice, WithoutAudioTheGamePlaysSilentlyAfterOneWarning)
