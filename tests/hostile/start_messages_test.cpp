@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "game_process.h"
+#include "../support/process.h"
 
 namespace {
 
@@ -16,7 +16,7 @@ constexpr const char* ABSENT_DISPLAY = ":4711";
 
 TEST(NoDevice, ANamedDisplayThatIsNotThereIsNamedInOneLine)
 {
-    DataCopy data(KESTRAVA_DATA_DIR);
+    TempDir data(KESTRAVA_DATA_DIR);
     // Without XDG_RUNTIME_DIR a Wayland library tried on the way would print
     // a complaint of its own.
     Program game({KESTRAVA_GAME}, data.dir, {{"DISPLAY", ABSENT_DISPLAY}, {"SDL_AUDIODRIVER", "dummy"}},
@@ -30,7 +30,7 @@ TEST(NoDevice, ANamedDisplayThatIsNotThereIsNamedInOneLine)
 
 TEST(NoData, TheGameSaysWhereItLooked)
 {
-    DataCopy data(KESTRAVA_DATA_DIR);
+    TempDir data(KESTRAVA_DATA_DIR);
     fs::remove(data.dir / "splash.bmp");
     Program game({KESTRAVA_GAME}, data.dir, {{"SDL_VIDEODRIVER", "dummy"}, {"SDL_AUDIODRIVER", "dummy"}});
     const Ended e = game.wait(60s);

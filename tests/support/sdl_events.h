@@ -1,0 +1,92 @@
+// The SDL tests: SDL's dummy drivers whatever machine runs them (no window
+// appears, no sound device is needed), and the keys and pads a player would
+// press, pushed through SDL as its own drivers would.
+#pragma once
+
+#include <SDL.h>
+
+#include <array>
+#include <cstdlib>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/sdl_edge.h"
+
+inline const bool sdl_dummy_drivers = [] {
+    setenv("SDL_VIDEODRIVER", "dummy", 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    return true;
+}();
+
+inline void push_key(SDL_Scancode scancode, Uint16 mod = KMOD_NONE, Uint8 repeat = 0)
+{
+    SDL_Event key{};
+    key.type = SDL_KEYDOWN;
+    key.key.state = SDL_PRESSED;
+    key.key.repeat = repeat;
+    key.key.keysym.scancode = scancode;
+    key.key.keysym.sym = SDL_GetKeyFromScancode(scancode);
+    key.key.keysym.mod = mod;
+    key.key.windowID = sdl_edge_window() ? SDL_GetWindowID(sdl_edge_window()) : 0;
+    SDL_PushEvent(&key);
+}
+
+// Takes every waiting event as the loop would, one at a time. SDL ends a poll
+// early at the marker it queues after each pump, so two empty polls in a row
+// mean the queue is empty.
+inline void drain_events()
+{
+    for (int empty = 0; empty < 2;) empty = platform_poll_event() == PLATFORM_EVENT_NONE ? empty + 1 : 0;
+}
+
+// The PC codes held in a key state, lowest first.
+inline std::vector<int> down_codes(const uint8_t* keys)
+{
+    std::vector<int> down;
+    for (int i = 0; i < 256; ++i) {
+        if (keys[i]) down.push_back(i);
+    }
+    return down;
+}
+
+// What the edge reads now; every byte must be written.
+inline std::vector<int> held_now()
+{
+    std::array<uint8_t, 256> keys;
+    keys.fill(0x55);
+    platform_keyboard_read(keys.data());
+    return down_codes(keys.data());
+}
+
+// One of SDL's virtual game controllers: every standard button and axis in
+// SDL's own order, so that button b of the joystick is button b of the pad.
+struct VirtualPad {
+    SDL_JoystickID id = -1;
+    SDL_Joystick* joystick = nullptr;
+
+    bool plug_in()
+    {
+        SDL_VirtualJoystickDesc desc{};
+        desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+        desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+        desc.naxes = SDL_CONTROLLER_AXIS_MAX;
+        desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+        desc.name = "Kestrava test pad";
+        const int device = SDL_JoystickAttachVirtualEx(&desc);
+        if (device < 0) return false;
+        id = SDL_JoystickGetDeviceInstanceID(device);
+        joystick = SDL_JoystickOpen(device);  // the test's own hold on it, to press its buttons
+        return joystick != nullptr && SDL_IsGameController(device);
+    }
+    void press(SDL_GameControllerButton b, bool down) { SDL_JoystickSetVirtualButton(joystick, b, down); }
+    void lean(SDL_GameControllerAxis a, int16_t v) { SDL_JoystickSetVirtualAxis(joystick, a, v); }
+    void pull_out()
+    {
+        if (!joystick) return;
+        SDL_JoystickClose(joystick);
+        joystick = nullptr;
+        for (int i = 0; i < SDL_NumJoysticks(); ++i) {
+            if (SDL_JoystickGetDeviceInstanceID(i) == id) SDL_JoystickDetachVirtual(i);
+        }
+    }
+};
