@@ -1,6 +1,6 @@
 // kestrava: the game. Its data files are read from the working directory; when
 // that does not hold them, from the installed data folder next to the program
-// (../share/kestrava from its bin/), so that it starts from a desktop menu.
+// (../share/games/kestrava from its games/), so that it starts from a desktop menu.
 //
 //   kestrava [--record FILE | --play FILE]
 #include <unistd.h>
