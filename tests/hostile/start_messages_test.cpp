@@ -39,7 +39,7 @@ TEST(NoData, TheGameSaysWhereItLooked)
     // The working directory first, then the installed folders; on one line.
     const std::string start = "kestrava: splash.bmp: No such file or directory in " + data.dir.string() + ", ";
     EXPECT_EQ(e.err.rfind(start, 0), 0u) << e.err;
-    EXPECT_NE(e.err.find("/share/kestrava or /"), std::string::npos) << e.err;
+    EXPECT_NE(e.err.find("/share/games/kestrava or /"), std::string::npos) << e.err;
     EXPECT_EQ(e.err.find('\n'), e.err.size() - 1) << e.err;
 }
 
