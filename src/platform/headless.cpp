@@ -26,6 +26,9 @@ void headless_reset()
 
 int platform_window_open(const char*, int, int) { return 1; }
 void platform_window_close() {}
+void platform_choose_fullscreen(bool) {}
+bool platform_fullscreen() { return false; }
+void platform_show_paused(bool) {}
 
 void platform_present(const uint8_t* pixels, int pitch, int width, int height, const Colour* palette)
 {
@@ -43,6 +46,7 @@ PlatformEvent platform_poll_event()
 }
 
 void platform_window_destroy() { quit_posted = 1; }
+void platform_wait_event(uint32_t ms) { virtual_ms += ms; }
 
 int platform_keyboard_open() { return 1; }
 void platform_keyboard_read(uint8_t* key_state) { std::memcpy(key_state, scripted_keys, sizeof scripted_keys); }
@@ -52,6 +56,7 @@ uint32_t platform_ticks() { return virtual_ms; }
 // Time passes only while the game waits: one millisecond a turn.
 void platform_spin() { ++virtual_ms; }
 void platform_delay(uint32_t) {}
+void platform_sleep(uint32_t ms) { virtual_ms += ms; }
 
 int platform_audio_open(int, int, PlatformMixFn, const char** why)
 {
@@ -61,3 +66,4 @@ int platform_audio_open(int, int, PlatformMixFn, const char** why)
 void platform_audio_lock() {}
 void platform_audio_unlock() {}
 void platform_audio_close() {}
+void platform_audio_pause(bool) {}

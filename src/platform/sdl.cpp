@@ -16,6 +16,13 @@
 //
 // F12 asks for a picture of the screen: the edge keeps a copy of the last
 // picture presented, which is what the player sees, and the game saves it.
+//
+// P and Pause ask for a pause; while paused the edge shows the last picture
+// dimmed with PAUSED over it, drawn on the way to the screen only.
+//
+// Where OpenGL is Mesa's software rasteriser (Xvfb, virtual machines, remote
+// desktops), SDL's software renderer shows the same picture in half the time
+// and a third of the memory; SDL_RENDER_DRIVER, when set, still decides.
 #include <SDL.h>
 
 #include <array>
@@ -32,12 +39,15 @@ static SDL_Texture* texture;
 static int picture_width;
 static int picture_height;
 static bool fullscreen;
+static bool open_fullscreen = true;
+static bool paused;
 static bool picture_shown;  // the texture holds a picture worth repainting
 static bool hide_return;
 static bool keyboard_opened;
 static bool pads_opened;  // the game-controller subsystem is up
 static uint32_t argb_table[256];
 static std::array<SDL_GameController*, 8> pads;
+static std::array<uint32_t, 8> back_down_since;  // the tick Back went down; 0 while up
 static std::vector<uint8_t> shown_pixels;  // the last picture presented
 static Palette shown_palette;
 
@@ -113,6 +123,7 @@ void key_state_add_pad(const PadReading& pad, uint8_t* key_state)
     for (size_t b = 0; b < pad.held.size(); ++b) {
         if (pad.held[b] && pad_codes[b]) key_state[pad_codes[b]] = PC_KEY_DOWN;
     }
+    if (pad.back_held_ms >= PAD_BACK_HOLD_MS) key_state[PC_SCAN_ESCAPE] = PC_KEY_DOWN;
     if (pad.left_x <= -PAD_DEAD_ZONE) key_state[pad_codes[SDL_CONTROLLER_BUTTON_DPAD_LEFT]] = PC_KEY_DOWN;
     if (pad.left_x >= PAD_DEAD_ZONE) key_state[pad_codes[SDL_CONTROLLER_BUTTON_DPAD_RIGHT]] = PC_KEY_DOWN;
     if (pad.left_y <= -PAD_DEAD_ZONE) key_state[pad_codes[SDL_CONTROLLER_BUTTON_DPAD_UP]] = PC_KEY_DOWN;
@@ -120,6 +131,9 @@ void key_state_add_pad(const PadReading& pad, uint8_t* key_state)
 }
 
 // --- window and picture -----------------------------------------------------
+
+void platform_choose_fullscreen(bool on) { open_fullscreen = on; }
+bool platform_fullscreen() { return fullscreen; }
 
 // Input reaches the game through the keyboard state alone; queuing the mouse,
 // text and key events nobody takes would let a long play fill SDL's queue (one
@@ -131,7 +145,8 @@ static int SDLCALL keep_event(void*, SDL_Event* event)
     if (type == SDL_KEYDOWN) {
         if (event->key.repeat) return 0;
         const SDL_Scancode key = event->key.keysym.scancode;
-        return (key == SDL_SCANCODE_RETURN && (event->key.keysym.mod & KMOD_ALT)) || key == SDL_SCANCODE_F12;
+        return (key == SDL_SCANCODE_RETURN && (event->key.keysym.mod & KMOD_ALT)) || key == SDL_SCANCODE_F12 ||
+               key == SDL_SCANCODE_P || key == SDL_SCANCODE_PAUSE;
     }
     // SDL makes a controller's device events out of the joystick's, behind
     // this filter: both must pass.
@@ -154,6 +169,21 @@ static void destroy_window()
     window = nullptr;
     picture_shown = false;
     shown_pixels = std::vector<uint8_t>();
+}
+
+// An OpenGL renderer whose driver draws on the processor.
+static bool renderer_is_software_opengl(SDL_Renderer* candidate)
+{
+    SDL_RendererInfo info{};
+    if (SDL_GetRendererInfo(candidate, &info) != 0 || SDL_strncmp(info.name, "opengl", 6) != 0) return false;
+    using GetString = const unsigned char* (*)(unsigned int);
+    auto get_string = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+    constexpr unsigned int GL_RENDERER_NAME = 0x1F01;
+    const unsigned char* name = get_string ? get_string(GL_RENDERER_NAME) : nullptr;
+    if (!name) return false;
+    const char* text = reinterpret_cast<const char*>(name);
+    return SDL_strstr(text, "llvmpipe") || SDL_strstr(text, "softpipe") || SDL_strstr(text, "swrast") ||
+           SDL_strstr(text, "Software Rasterizer");
 }
 
 static int fail_window()
@@ -191,18 +221,27 @@ int platform_window_open(const char* title, int width, int height)
     // Blocky pixels, as the picture was drawn.
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
 
+    const Uint32 mode = open_fullscreen ? SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP : 0;
     window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
-                              SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_RESIZABLE);
+                              mode | SDL_WINDOW_RESIZABLE);
     if (!window) return fail_window();
     renderer = SDL_CreateRenderer(window, -1, 0);
     if (!renderer) return fail_window();
+    if (!SDL_getenv("SDL_RENDER_DRIVER") && renderer_is_software_opengl(renderer)) {
+        SDL_DestroyRenderer(renderer);
+        // The window's surface would otherwise be an OpenGL texture again.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+        if (!renderer) return fail_window();
+    }
     texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, width, height);
     if (!texture) return fail_window();
     SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_NONE);
     picture_width = width;
     picture_height = height;
     shown_pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
-    fullscreen = true;
+    fullscreen = open_fullscreen;
+    paused = false;
     SDL_ShowCursor(SDL_DISABLE);
 
     // Black until the first picture, not whatever the screen held.
@@ -223,6 +262,43 @@ void platform_window_close()
     if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
 }
 
+// The word's letters, 5 x 7 cells each, one row a byte from the top, the
+// leftmost cell the highest of five bits.
+static constexpr uint8_t PAUSED_GLYPHS[6][7] = {
+    {0x1E, 0x11, 0x11, 0x1E, 0x10, 0x10, 0x10},  // P
+    {0x0E, 0x11, 0x11, 0x1F, 0x11, 0x11, 0x11},  // A
+    {0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x0E},  // U
+    {0x0F, 0x10, 0x10, 0x0E, 0x01, 0x01, 0x1E},  // S
+    {0x1F, 0x10, 0x10, 0x1E, 0x10, 0x10, 0x1F},  // E
+    {0x1E, 0x11, 0x11, 0x11, 0x11, 0x11, 0x1E},  // D
+};
+// A cell of a letter, in the picture's pixels; a letter and its gap take six.
+constexpr int PAUSED_CELL = 6;
+
+// Dims the picture where it lies on the screen and writes PAUSED across its
+// middle, scaled with it.
+static void draw_paused(const SDL_Rect& target)
+{
+    SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_BLEND);
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 160);
+    SDL_RenderFillRect(renderer, &target);
+    SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_NONE);
+    const int cell = SDL_max(1, PAUSED_CELL * target.w / SDL_max(1, picture_width));
+    const int word_w = (6 * 6 - 1) * cell;
+    const int left = target.x + (target.w - word_w) / 2;
+    const int top = target.y + (target.h - 7 * cell) / 2;
+    SDL_SetRenderDrawColor(renderer, 255, 255, 255, 255);
+    for (int letter = 0; letter < 6; ++letter) {
+        for (int row = 0; row < 7; ++row) {
+            for (int column = 0; column < 5; ++column) {
+                if (!(PAUSED_GLYPHS[letter][row] & (0x10 >> column))) continue;
+                const SDL_Rect box{left + (letter * 6 + column) * cell, top + row * cell, cell, cell};
+                SDL_RenderFillRect(renderer, &box);
+            }
+        }
+    }
+}
+
 // Shows what the texture holds, fitted to the window's present size.
 static void show_texture()
 {
@@ -233,6 +309,7 @@ static void show_texture()
     SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
     SDL_RenderClear(renderer);
     SDL_RenderCopy(renderer, texture, nullptr, &target);
+    if (paused) draw_paused(target);
     SDL_RenderPresent(renderer);
 }
 
@@ -277,6 +354,12 @@ static void toggle_fullscreen()
     if (picture_shown) show_texture();
 }
 
+void platform_show_paused(bool on)
+{
+    paused = on;
+    if (window && picture_shown) show_texture();
+}
+
 PlatformPicture platform_picture()
 {
     if (!picture_shown) return PlatformPicture{};
@@ -304,6 +387,7 @@ static void close_pad(SDL_JoystickID id)
         if (pad && SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(pad)) == id) {
             SDL_GameControllerClose(pad);
             pad = nullptr;
+            back_down_since[static_cast<size_t>(&pad - pads.data())] = 0;
         }
     }
 }
@@ -315,10 +399,14 @@ PlatformEvent platform_poll_event()
     switch (event.type) {
     case SDL_QUIT:
         return PLATFORM_EVENT_QUIT;
-    case SDL_KEYDOWN:  // only Alt+Enter and F12 get past the filter
+    case SDL_KEYDOWN:  // only Alt+Enter, F12, P and Pause get past the filter
         if (event.key.keysym.scancode == SDL_SCANCODE_F12) return PLATFORM_EVENT_SCREENSHOT;
-        if (window) toggle_fullscreen();
-        break;
+        if (event.key.keysym.scancode == SDL_SCANCODE_RETURN) {
+            if (!window) break;
+            toggle_fullscreen();
+            return PLATFORM_EVENT_FULLSCREEN;
+        }
+        return PLATFORM_EVENT_PAUSE;
     case SDL_CONTROLLERDEVICEADDED:
         open_pad(event.cdevice.which);
         break;
@@ -332,6 +420,8 @@ PlatformEvent platform_poll_event()
         case SDL_WINDOWEVENT_RESTORED:
             if (window && picture_shown) show_texture();
             break;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+            return PLATFORM_EVENT_FOCUS_LOST;
         default:
             break;
         }
@@ -345,6 +435,8 @@ PlatformEvent platform_poll_event()
     }
     return PLATFORM_EVENT_OTHER;
 }
+
+void platform_wait_event(uint32_t ms) { SDL_WaitEventTimeout(nullptr, static_cast<int>(ms)); }
 
 void platform_window_destroy()
 {
@@ -376,13 +468,21 @@ void platform_keyboard_read(uint8_t* key_state)
     int count = 0;
     const Uint8* sdl_state = SDL_GetKeyboardState(&count);
     key_state_from_sdl(sdl_state, count, &hide_return, key_state);
-    for (SDL_GameController* pad : pads) {
+    for (SDL_GameController*& pad : pads) {
         if (!pad) continue;
         PadReading reading;
         for (size_t b = 0; b < reading.held.size(); ++b) {
             if (pad_codes[b]) {
                 reading.held[b] = SDL_GameControllerGetButton(pad, static_cast<SDL_GameControllerButton>(b)) != 0;
             }
+        }
+        uint32_t& since = back_down_since[static_cast<size_t>(&pad - pads.data())];
+        if (SDL_GameControllerGetButton(pad, SDL_CONTROLLER_BUTTON_BACK)) {
+            const uint32_t now = platform_ticks();
+            if (since == 0) since = now | 1;
+            reading.back_held_ms = now - since;
+        } else {
+            since = 0;
         }
         reading.left_x = SDL_GameControllerGetAxis(pad, SDL_CONTROLLER_AXIS_LEFTX);
         reading.left_y = SDL_GameControllerGetAxis(pad, SDL_CONTROLLER_AXIS_LEFTY);
@@ -412,3 +512,4 @@ uint32_t platform_ticks() { return static_cast<uint32_t>(SDL_GetTicks64()); }
 void platform_spin() { SDL_CPUPauseInstruction(); }
 
 void platform_delay(uint32_t ms) { SDL_Delay(ms); }
+void platform_sleep(uint32_t ms) { SDL_Delay(ms); }
