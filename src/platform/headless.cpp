@@ -4,12 +4,22 @@
 #include "platform/headless.h"
 
 #include <cstring>
+#include <iterator>
 
 static uint8_t scripted_keys[256];
 static uint32_t virtual_ms;
 static int quit_posted;
 static int present_count;
 static PlatformPicture picture;
+static PlatformEvent queued[64];
+static size_t queued_first;
+static size_t queued_count;
+
+void headless_post_event(PlatformEvent event)
+{
+    if (queued_count == std::size(queued)) return;
+    queued[(queued_first + queued_count++) % std::size(queued)] = event;
+}
 
 void headless_set_keys(const uint8_t* key_state) { std::memcpy(scripted_keys, key_state, sizeof scripted_keys); }
 PlatformPicture platform_picture() { return picture; }
@@ -22,6 +32,7 @@ void headless_reset()
     quit_posted = 0;
     present_count = 0;
     picture = PlatformPicture{};
+    queued_first = queued_count = 0;
 }
 
 int platform_window_open(const char*, int, int) { return 1; }
@@ -41,6 +52,12 @@ PlatformEvent platform_poll_event()
     if (quit_posted) {
         quit_posted = 0;
         return PLATFORM_EVENT_QUIT;
+    }
+    if (queued_count > 0) {
+        const PlatformEvent event = queued[queued_first];
+        queued_first = (queued_first + 1) % std::size(queued);
+        --queued_count;
+        return event;
     }
     return PLATFORM_EVENT_NONE;
 }

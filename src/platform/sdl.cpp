@@ -82,6 +82,12 @@ SDL_Rect letterbox_rect(int out_w, int out_h, int picture_w, int picture_h)
     return SDL_Rect{(out_w - w) / 2, (out_h - h) / 2, w, h};
 }
 
+bool gl_renderer_is_software(const char* name)
+{
+    return name && (SDL_strstr(name, "llvmpipe") || SDL_strstr(name, "softpipe") || SDL_strstr(name, "swrast") ||
+                    SDL_strstr(name, "Software Rasterizer"));
+}
+
 void palette_to_argb(const Colour* palette, uint32_t* argb)
 {
     for (int i = 0; i < 256; ++i) {
@@ -181,9 +187,7 @@ static bool renderer_is_software_opengl(SDL_Renderer* candidate)
     constexpr unsigned int GL_RENDERER_NAME = 0x1F01;
     const unsigned char* name = get_string ? get_string(GL_RENDERER_NAME) : nullptr;
     if (!name) return false;
-    const char* text = reinterpret_cast<const char*>(name);
-    return SDL_strstr(text, "llvmpipe") || SDL_strstr(text, "softpipe") || SDL_strstr(text, "swrast") ||
-           SDL_strstr(text, "Software Rasterizer");
+    return gl_renderer_is_software(reinterpret_cast<const char*>(name));
 }
 
 static int fail_window()

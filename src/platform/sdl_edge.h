@@ -219,6 +219,10 @@ void key_state_add_pad(const PadReading& pad, uint8_t* key_state);
 // largest size of the picture's shape that does.
 SDL_Rect letterbox_rect(int out_w, int out_h, int picture_w, int picture_h);
 
+// Whether an OpenGL renderer, by the name its driver gives (GL_RENDERER),
+// draws on the processor: Mesa's llvmpipe, softpipe and swrast.
+bool gl_renderer_is_software(const char* name);
+
 // The 256 ARGB8888 values of a palette, opaque whatever its alpha bytes say.
 void palette_to_argb(const Colour* palette, uint32_t* argb);
 // 8-bit indices to 32-bit pixels through the table above.
