@@ -24,6 +24,7 @@
 // desktops), SDL's software renderer shows the same picture in half the time
 // and a third of the memory; SDL_RENDER_DRIVER, when set, still decides.
 #include <SDL.h>
+#include <dlfcn.h>
 
 #include <array>
 #include <cstring>
@@ -177,6 +178,35 @@ static void destroy_window()
     shown_pixels = std::vector<uint8_t>();
 }
 
+// An X server with none of the extensions a GPU's OpenGL works through (DRI2,
+// DRI3, NVIDIA's own) can only have OpenGL drawn on the processor. Asking it
+// costs nothing; asking OpenGL itself loads Mesa's rasteriser, which stays
+// in memory (some 60 MB) even once it is put aside. libX11 is SDL's own,
+// already loaded.
+static bool x_server_lacks_gpu_opengl()
+{
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (!driver || SDL_strcmp(driver, "x11") != 0) return false;
+    void* xlib = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
+    if (!xlib) return false;
+    using OpenDisplay = void* (*)(const char*);
+    using QueryExtension = int (*)(void*, const char*, int*, int*, int*);
+    using CloseDisplay = int (*)(void*);
+    auto open_display = reinterpret_cast<OpenDisplay>(dlsym(xlib, "XOpenDisplay"));
+    auto query = reinterpret_cast<QueryExtension>(dlsym(xlib, "XQueryExtension"));
+    auto close_display = reinterpret_cast<CloseDisplay>(dlsym(xlib, "XCloseDisplay"));
+    bool lacks = false;
+    void* display = open_display && query && close_display ? open_display(nullptr) : nullptr;
+    if (display) {
+        int opcode = 0, event = 0, error = 0;
+        lacks = !query(display, "DRI2", &opcode, &event, &error) && !query(display, "DRI3", &opcode, &event, &error) &&
+                !query(display, "NV-GLX", &opcode, &event, &error);
+        close_display(display);
+    }
+    dlclose(xlib);
+    return lacks;
+}
+
 // An OpenGL renderer whose driver draws on the processor.
 static bool renderer_is_software_opengl(SDL_Renderer* candidate)
 {
@@ -229,10 +259,12 @@ int platform_window_open(const char* title, int width, int height)
     window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
                               mode | SDL_WINDOW_RESIZABLE);
     if (!window) return fail_window();
-    renderer = SDL_CreateRenderer(window, -1, 0);
-    if (!renderer) return fail_window();
-    if (!SDL_getenv("SDL_RENDER_DRIVER") && renderer_is_software_opengl(renderer)) {
-        SDL_DestroyRenderer(renderer);
+    const bool choose = !SDL_getenv("SDL_RENDER_DRIVER");
+    const bool software_gl = choose && x_server_lacks_gpu_opengl();
+    renderer = software_gl ? nullptr : SDL_CreateRenderer(window, -1, 0);
+    if (!software_gl && !renderer) return fail_window();
+    if (software_gl || (choose && renderer_is_software_opengl(renderer))) {
+        if (renderer) SDL_DestroyRenderer(renderer);
         // The window's surface would otherwise be an OpenGL texture again.
         SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
