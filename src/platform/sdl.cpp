@@ -48,7 +48,8 @@ static bool keyboard_opened;
 static bool pads_opened;  // the game-controller subsystem is up
 static uint32_t argb_table[256];
 static std::array<SDL_GameController*, 8> pads;
-static std::array<uint32_t, 8> back_down_since;  // the tick Back went down; 0 while up
+// One past the tick Back went down on each pad; 0 while it is up.
+static std::array<uint64_t, 8> back_down_since;
 static std::vector<uint8_t> shown_pixels;  // the last picture presented
 static Palette shown_palette;
 
@@ -412,6 +413,7 @@ static void open_pad(int device_index)
     for (SDL_GameController*& slot : pads) {
         if (slot) continue;
         slot = SDL_GameControllerOpen(device_index);
+        back_down_since[static_cast<size_t>(&slot - pads.data())] = 0;
         if (!slot) report_warning("game controller", SDL_GetError());
         return;
     }
@@ -512,11 +514,11 @@ void platform_keyboard_read(uint8_t* key_state)
                 reading.held[b] = SDL_GameControllerGetButton(pad, static_cast<SDL_GameControllerButton>(b)) != 0;
             }
         }
-        uint32_t& since = back_down_since[static_cast<size_t>(&pad - pads.data())];
+        uint64_t& since = back_down_since[static_cast<size_t>(&pad - pads.data())];
         if (SDL_GameControllerGetButton(pad, SDL_CONTROLLER_BUTTON_BACK)) {
-            const uint32_t now = platform_ticks();
-            if (since == 0) since = now | 1;
-            reading.back_held_ms = now - since;
+            const uint64_t now = SDL_GetTicks64() + 1;
+            if (since == 0) since = now;
+            reading.back_held_ms = static_cast<uint32_t>(SDL_min(now - since, uint64_t{UINT32_MAX}));
         } else {
             since = 0;
         }
@@ -533,6 +535,7 @@ void platform_keyboard_close()
         if (pad) SDL_GameControllerClose(pad);
         pad = nullptr;
     }
+    back_down_since.fill(0);
     if (pads_opened) SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
     pads_opened = false;
     SDL_QuitSubSystem(SDL_INIT_EVENTS);
