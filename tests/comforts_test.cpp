@@ -86,6 +86,10 @@ TEST_F(Comforts, EscQuitsAPausedGameAtOnce)
     headless_set_keys(esc.data());
     // Nothing but the pause is queued: only ESC ends this loop.
     EXPECT_EQ(recorded_run({PAUSE}), "");
+    // A tap, gone from the keys before the game looks: its event quits.
+    TearDown();
+    SetUp();
+    EXPECT_EQ(recorded_run({PAUSE, OTHER, PLATFORM_EVENT_ESCAPE, OTHER, PAUSE, QUIT}), "");
 }
 
 TEST_F(Comforts, SteadyColoursHoldHalfASecondAndAreNeverDark)

@@ -44,6 +44,7 @@ enum PlatformEvent {
     PLATFORM_EVENT_PAUSE,       // P or Pause: pause, or go on
     PLATFORM_EVENT_FOCUS_LOST,  // the window lost the keyboard's focus
     PLATFORM_EVENT_FULLSCREEN,  // Alt+Enter changed the window's mode
+    PLATFORM_EVENT_ESCAPE,      // ESC went down (a frame reads it from the keys; a paused game from this)
 };
 // Takes at most one pending event; never blocks.
 PlatformEvent platform_poll_event();

@@ -146,7 +146,8 @@ bool platform_fullscreen() { return fullscreen; }
 // Input reaches the game through the keyboard state alone; queuing the mouse,
 // text and key events nobody takes would let a long play fill SDL's queue (one
 // event is taken a frame) until the quit event itself no longer fits. Only the
-// edge's own keys (Alt+Enter, F12) and pads coming and going get through.
+// edge's own keys (Alt+Enter, F12, P, Pause, ESC) and pads coming and going get
+// through.
 static int SDLCALL keep_event(void*, SDL_Event* event)
 {
     const Uint32 type = event->type;
@@ -154,7 +155,7 @@ static int SDLCALL keep_event(void*, SDL_Event* event)
         if (event->key.repeat) return 0;
         const SDL_Scancode key = event->key.keysym.scancode;
         return (key == SDL_SCANCODE_RETURN && (event->key.keysym.mod & KMOD_ALT)) || key == SDL_SCANCODE_F12 ||
-               key == SDL_SCANCODE_P || key == SDL_SCANCODE_PAUSE;
+               key == SDL_SCANCODE_P || key == SDL_SCANCODE_PAUSE || key == SDL_SCANCODE_ESCAPE;
     }
     // SDL makes a controller's device events out of the joystick's, behind
     // this filter: both must pass.
@@ -437,8 +438,9 @@ PlatformEvent platform_poll_event()
     switch (event.type) {
     case SDL_QUIT:
         return PLATFORM_EVENT_QUIT;
-    case SDL_KEYDOWN:  // only Alt+Enter, F12, P and Pause get past the filter
+    case SDL_KEYDOWN:  // only Alt+Enter, F12, P, Pause and ESC get past the filter
         if (event.key.keysym.scancode == SDL_SCANCODE_F12) return PLATFORM_EVENT_SCREENSHOT;
+        if (event.key.keysym.scancode == SDL_SCANCODE_ESCAPE) return PLATFORM_EVENT_ESCAPE;
         if (event.key.keysym.scancode == SDL_SCANCODE_RETURN) {
             if (!window) break;
             toggle_fullscreen();

@@ -71,9 +71,10 @@ static void set_paused(bool& paused, bool on)
 }
 
 // ESC closes the window (run_frame); the quit event that answers it ends the
-// loop on a later pass. While paused no frame reads the keys, so ESC (or a
-// pad's Back held) is looked for here and quits at once; the keyboard is read
-// past the recording latch, so a recording gets no line for it.
+// loop on a later pass. While paused no frame reads the keys, so ESC (its
+// key-down event, which a tap too short for a look at the keys still leaves)
+// or a pad's Back held quits here at once; the keyboard is read past the
+// recording latch, so a recording gets no line for it.
 int main_loop()
 {
     bool paused = false;
@@ -89,7 +90,7 @@ int main_loop()
         if (paused) {
             uint8_t keys[256];
             platform_keyboard_read(keys);
-            if (keys[DIK_ESCAPE]) break;
+            if (keys[DIK_ESCAPE] || event == PLATFORM_EVENT_ESCAPE) break;
             if (event == PLATFORM_EVENT_NONE) platform_wait_event(PAUSED_LOOK_MS);
             continue;
         }
