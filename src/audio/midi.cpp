@@ -13,6 +13,8 @@
 #include <fluidsynth.h>
 
 #include <array>
+#include <cerrno>
+#include <string>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
@@ -98,7 +100,11 @@ static void stop_synth()
     synth_settings = nullptr;
 }
 
-static void start_synth(const char* const* soundfonts, int count)
+static std::vector<std::string> chosen_soundfonts;
+
+void midi_choose_soundfonts(const std::vector<std::string>& paths) { chosen_soundfonts = paths; }
+
+static void start_synth(const char* const* soundfonts, int count, int named)
 {
     for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
         fluid_set_log_function(level, keep_synth_log, nullptr);
@@ -121,26 +127,33 @@ static void start_synth(const char* const* soundfonts, int count)
         synth_log[0] = '\0';
         return;
     }
-    const char* refused = nullptr;
-    char refusal[sizeof synth_log + 32] = "";
+    // Each refusal is said once the next try is known, so that the last one
+    // can also say that the game plays on without music.
+    std::string refused;
+    char refusal[sizeof synth_log] = "";
     for (int i = 0; i < count; ++i) {
         const char* path = soundfonts[i];
-        if (!readable(path)) continue;
-        if (load_soundfont(path) != FLUID_FAILED) {
+        const char* why = nullptr;
+        if (!readable(path)) {
+            if (i >= named) continue;
+            why = std::strerror(errno);
+        } else if (load_soundfont(path) != FLUID_FAILED) {
+            if (!refused.empty()) report_warning(refused.c_str(), refusal);
             report_synth_log(path);
             mixer_set_music(render_music);
             return;
+        } else {
+            why = synth_log[0] ? synth_log : "not a usable soundfont";
         }
-        if (!refused) {
-            refused = path;
-            std::snprintf(refusal, sizeof refusal, "%s; playing without music",
-                          synth_log[0] ? synth_log : "not a usable soundfont");
-        }
+        if (!refused.empty()) report_warning(refused.c_str(), refusal);
+        refused = path;
+        std::snprintf(refusal, sizeof refusal, "%s", why);
         synth_log[0] = '\0';
     }
     stop_synth();
-    if (refused) {
-        report_warning(refused, refusal);
+    if (!refused.empty()) {
+        const std::string last = std::string(refusal) + "; playing without music";
+        report_warning(refused.c_str(), last.c_str());
     } else {
         report_warning("music", "no General MIDI soundfont found (install timgm6mb-soundfont); playing without music");
     }
@@ -202,17 +215,23 @@ static void release_tracks()
     }
 }
 
-int midi_init_from(const char* const* soundfonts, int count)
+int midi_init_from(const char* const* soundfonts, int count, int named)
 {
     release_tracks();  // a second call empties the bank
     for (int i = 0; i < MUSIC_SLOTS; ++i) music_bank[i] = MidiSlot{nullptr, nullptr, i, MIDI_FREE, 0};
     current_track = -1;
     // Without a device the effect bank has already said so, once.
-    if (!synth && sfx_device_open()) start_synth(soundfonts, count);
+    if (!synth && sfx_device_open()) start_synth(soundfonts, count, named);
     return 1;
 }
 
-int midi_init() { return midi_init_from(MIDI_SOUNDFONTS, static_cast<int>(std::size(MIDI_SOUNDFONTS))); }
+int midi_init()
+{
+    std::vector<const char*> paths;
+    for (const std::string& path : chosen_soundfonts) paths.push_back(path.c_str());
+    paths.insert(paths.end(), std::begin(MIDI_SOUNDFONTS), std::end(MIDI_SOUNDFONTS));
+    return midi_init_from(paths.data(), static_cast<int>(paths.size()), static_cast<int>(chosen_soundfonts.size()));
+}
 
 int midi_load(const char* filename)
 {

@@ -3,6 +3,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 constexpr int MUSIC_SLOTS = 64;
 
@@ -42,8 +44,13 @@ struct MidiSlot {
 
 int midi_init();
 // midi_init with the soundfonts tried in the given order; midi_init itself
-// tries Debian's General MIDI soundfonts.
-int midi_init_from(const char* const* soundfonts, int count);
+// tries the player's choice, then Debian's General MIDI soundfonts. The first
+// `named` of them are the player's: one that is missing is said so, where a
+// missing one of the game's own list is passed over quietly. Every one that
+// cannot be loaded is one warning line, and the next is tried.
+int midi_init_from(const char* const* soundfonts, int count, int named = 0);
+// The soundfonts the player named, tried before the game's own list.
+void midi_choose_soundfonts(const std::vector<std::string>& paths);
 int midi_load(const char* filename);
 int midi_play(int id);
 int midi_stop(int id);

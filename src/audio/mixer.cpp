@@ -14,6 +14,8 @@ struct EffectVoice {
 
 static EffectVoice voices[SOUND_SLOTS];
 static MusicRenderFn music_render;
+static float music_volume = 1.0f;
+static float effects_volume = 1.0f;
 
 void mixer_reset()
 {
@@ -69,6 +71,15 @@ void mixer_set_music(MusicRenderFn render)
     platform_audio_unlock();
 }
 
+void mixer_set_volumes(int music_percent, int effects_percent)
+{
+    auto scale = [](int percent) { return static_cast<float>(percent < 0 ? 0 : percent > 100 ? 100 : percent) / 100.0f; };
+    platform_audio_lock();
+    music_volume = scale(music_percent);
+    effects_volume = scale(effects_percent);
+    platform_audio_unlock();
+}
+
 static float effect_sample(uint8_t byte) { return static_cast<float>(byte - 128) * (EFFECT_GAIN / 128.0f); }
 
 // Adds the voice's next frames into `mono` and lets it fall silent at its end.
@@ -117,8 +128,9 @@ void mixer_render(int16_t* stereo, int frames)
             for (int k = 0; k < n; ++k) left[k] = right[k] = 0.0f;
         }
         for (int k = 0; k < n; ++k) {
-            stereo[2 * k] = to_s16(effects[k] + left[k]);
-            stereo[2 * k + 1] = to_s16(effects[k] + right[k]);
+            const float effect = effects[k] * effects_volume;
+            stereo[2 * k] = to_s16(effect + left[k] * music_volume);
+            stereo[2 * k + 1] = to_s16(effect + right[k] * music_volume);
         }
         stereo += 2 * n;
         frames -= n;

@@ -39,6 +39,10 @@ int mixer_playing(int id);
 using MusicRenderFn = void (*)(float* left, float* right, int frames);
 void mixer_set_music(MusicRenderFn render);
 
+// The player's volumes, 0 (silence) to 100 (the mix as described above),
+// scaling the effects' sum and the music before the limiter.
+void mixer_set_volumes(int music_percent, int effects_percent);
+
 // The device's callback: fills `frames` interleaved stereo frames. It never
 // allocates, never waits and touches no file. The device calls it holding the
 // audio lock; any other caller must hold the lock too.

@@ -4,6 +4,32 @@
 
 #include "audio/sfx.h"
 #include "game/rules.h"
+#include "graphics/display.h"
+#include "platform/clock.h"
+
+struct HeldColour {
+    uint32_t colour;
+    uint32_t since;  // the frame's tick count when it was taken
+    bool taken;
+};
+static bool steady_colours;
+static HeldColour held_colours[FLASHING_TEXTS];
+
+void set_steady_colours(bool steady)
+{
+    steady_colours = steady;
+    for (HeldColour& held : held_colours) held = HeldColour{};
+}
+
+uint32_t shown_colour(FlashingText text, uint32_t drawn)
+{
+    if (!steady_colours) return drawn;
+    HeldColour& held = held_colours[text];
+    if (!held.taken || static_cast<uint32_t>(frame_start - held.since) >= STEADY_COLOUR_MS) {
+        held = HeldColour{text_colour_at_least(drawn, STEADY_MIN_LUMINANCE, display.back_buffer), frame_start, true};
+    }
+    return held.colour;
+}
 
 uint32_t random_colour()
 {
@@ -45,7 +71,7 @@ void draw_astronaut_status()
         colour = TEXT_RED;
     } else if (astronaut.state == STATE_ACTIVE) {
         std::snprintf(text, sizeof text, "Astronaut Air Left: %d", astronaut.air / 30);
-        colour = astronaut.air >= 150 ? TEXT_GREEN : random_colour();
+        colour = astronaut.air >= 150 ? TEXT_GREEN : shown_colour(FLASHING_LOW_AIR, random_colour());
     } else {
         std::snprintf(text, sizeof text, "Astronaut Rescued!");
         colour = TEXT_GREEN;

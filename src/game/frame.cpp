@@ -34,7 +34,7 @@ void show_level_clear()
 {
     char text[256];
     std::snprintf(text, sizeof text, "SCORE: %d", world.score);
-    draw_shadowed(text, 200, 100, random_colour());
+    draw_shadowed(text, 200, 100, shown_colour(FLASHING_LEVEL_SCORE, random_colour()));
     std::snprintf(text, sizeof text, "Hit <enter> for level %d", world.level + 1);
     text_draw(text, 240, 150, TEXT_ORANGE, display.back_buffer);
     keyboard_poll(world.key_state);
@@ -100,7 +100,7 @@ int run_frame()
             stop_music_and_effects();
             sfx_play(w.snd_gameover, 0);
         } else {
-            draw_shadowed("GAME OVER", 270, 100, random_colour());
+            draw_shadowed("GAME OVER", 270, 100, shown_colour(FLASHING_GAME_OVER, random_colour()));
             text_draw("Hit <enter> to play again!", 240, 150, TEXT_ORANGE, display.back_buffer);
             keyboard_poll(w.key_state);
             if (key_down(DIK_RETURN)) reset_level(NEW_GAME);

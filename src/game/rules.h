@@ -60,6 +60,16 @@ constexpr uint32_t TEXT_RED = 0x1414FF;    // (255, 20, 20)
 constexpr uint32_t TEXT_ORANGE = 16584;    // (200, 64, 0)
 // A fresh flashing colour from three draws: blue, green, then red.
 uint32_t random_colour();
+// With steady colours on, the three flashing texts show a colour for at
+// least STEADY_COLOUR_MS and none darker than STEADY_MIN_LUMINANCE (of
+// white's); the flashing colour is drawn all the same, so the random
+// sequence and the game are the same either way.
+enum FlashingText { FLASHING_GAME_OVER, FLASHING_LEVEL_SCORE, FLASHING_LOW_AIR, FLASHING_TEXTS };
+constexpr uint32_t STEADY_COLOUR_MS = 500;
+constexpr float STEADY_MIN_LUMINANCE = 0.25f;
+void set_steady_colours(bool steady);
+// The colour to show for the text, given the colour just drawn for it.
+uint32_t shown_colour(FlashingText text, uint32_t drawn);
 // A text in its colour over its dark grey shadow, 4 pixels right and down.
 void draw_shadowed(const char* text, int x, int y, uint32_t colour);
 

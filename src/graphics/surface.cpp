@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -227,6 +228,53 @@ static uint8_t nearest_index(const SDL_Palette* palette, uint32_t colour)
         }
     }
     return static_cast<uint8_t>(best);
+}
+
+float colour_luminance(uint32_t colour)
+{
+    // sRGB bytes to linear light, once.
+    static const std::array<float, 256> linear = [] {
+        std::array<float, 256> t{};
+        for (size_t i = 0; i < t.size(); ++i) {
+            const double v = static_cast<double>(i) / 255.0;
+            t[i] = static_cast<float>(v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4));
+        }
+        return t;
+    }();
+    return 0.2126f * linear[colour & 0xFF] + 0.7152f * linear[(colour >> 8) & 0xFF] +
+           0.0722f * linear[(colour >> 16) & 0xFF];
+}
+
+uint32_t text_colour_at_least(uint32_t colour, float luminance, const Surface* surface)
+{
+    if (!surface || !surface->format->palette) return colour;
+    const SDL_Palette* palette = surface->format->palette;
+    const int r = static_cast<int>(colour & 0xFF);
+    const int g = static_cast<int>((colour >> 8) & 0xFF);
+    const int b = static_cast<int>((colour >> 16) & 0xFF);
+    auto colorref = [](const SDL_Color& c) {
+        return static_cast<uint32_t>(c.r) | static_cast<uint32_t>(c.g) << 8 | static_cast<uint32_t>(c.b) << 16;
+    };
+    int best = -1;
+    int best_distance = 1 << 30;
+    int brightest = 0;
+    float brightest_luminance = -1.0f;
+    for (int i = 0; i < palette->ncolors; ++i) {
+        const SDL_Color& c = palette->colors[i];
+        const float l = colour_luminance(colorref(c));
+        if (l > brightest_luminance) {
+            brightest_luminance = l;
+            brightest = i;
+        }
+        if (l < luminance) continue;
+        const int dr = c.r - r, dg = c.g - g, db = c.b - b;
+        const int distance = dr * dr + dg * dg + db * db;
+        if (distance < best_distance) {
+            best_distance = distance;
+            best = i;
+        }
+    }
+    return colorref(palette->colors[best >= 0 ? best : brightest]);
 }
 
 int text_draw(const char* text, int x, int y, uint32_t colour, Surface* surface)

@@ -53,4 +53,11 @@ int text_init(const char* font_path);
 void text_shutdown();
 int text_draw(const char* text, int x, int y, uint32_t colour, Surface* surface);
 
+// The relative luminance of a COLORREF's colour: 0 black, 1 white.
+float colour_luminance(uint32_t colour);
+// The colour of the surface's palette nearest to `colour` among those at
+// least `luminance` bright, as a COLORREF that text_draw shows as itself; the
+// palette's brightest colour when none is bright enough.
+uint32_t text_colour_at_least(uint32_t colour, float luminance, const Surface* surface);
+
 constexpr const char* TEXT_FONT_PATH = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";

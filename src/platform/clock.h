@@ -15,3 +15,9 @@ extern uint32_t frame_start;
 uint32_t clock_mark();
 // Returns once `milliseconds` have passed since the mark.
 void clock_wait_until(uint32_t milliseconds);
+
+// A gentle clock sleeps through a wait but its last GENTLE_SPIN_MS, which it
+// spins as the busy clock does, so a frame ends as punctually; the processor
+// rests for most of every frame. Off unless asked for.
+constexpr uint32_t GENTLE_SPIN_MS = 2;
+void clock_set_gentle(bool gentle);

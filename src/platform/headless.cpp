@@ -4,12 +4,22 @@
 #include "platform/headless.h"
 
 #include <cstring>
+#include <iterator>
 
 static uint8_t scripted_keys[256];
 static uint32_t virtual_ms;
 static int quit_posted;
 static int present_count;
 static PlatformPicture picture;
+static PlatformEvent queued[64];
+static size_t queued_first;
+static size_t queued_count;
+
+void headless_post_event(PlatformEvent event)
+{
+    if (queued_count == std::size(queued)) return;
+    queued[(queued_first + queued_count++) % std::size(queued)] = event;
+}
 
 void headless_set_keys(const uint8_t* key_state) { std::memcpy(scripted_keys, key_state, sizeof scripted_keys); }
 PlatformPicture platform_picture() { return picture; }
@@ -22,10 +32,14 @@ void headless_reset()
     quit_posted = 0;
     present_count = 0;
     picture = PlatformPicture{};
+    queued_first = queued_count = 0;
 }
 
 int platform_window_open(const char*, int, int) { return 1; }
 void platform_window_close() {}
+void platform_choose_fullscreen(bool) {}
+bool platform_fullscreen() { return false; }
+void platform_show_paused(bool) {}
 
 void platform_present(const uint8_t* pixels, int pitch, int width, int height, const Colour* palette)
 {
@@ -39,10 +53,17 @@ PlatformEvent platform_poll_event()
         quit_posted = 0;
         return PLATFORM_EVENT_QUIT;
     }
+    if (queued_count > 0) {
+        const PlatformEvent event = queued[queued_first];
+        queued_first = (queued_first + 1) % std::size(queued);
+        --queued_count;
+        return event;
+    }
     return PLATFORM_EVENT_NONE;
 }
 
 void platform_window_destroy() { quit_posted = 1; }
+void platform_wait_event(uint32_t ms) { virtual_ms += ms; }
 
 int platform_keyboard_open() { return 1; }
 void platform_keyboard_read(uint8_t* key_state) { std::memcpy(key_state, scripted_keys, sizeof scripted_keys); }
@@ -52,6 +73,7 @@ uint32_t platform_ticks() { return virtual_ms; }
 // Time passes only while the game waits: one millisecond a turn.
 void platform_spin() { ++virtual_ms; }
 void platform_delay(uint32_t) {}
+void platform_sleep(uint32_t ms) { virtual_ms += ms; }
 
 int platform_audio_open(int, int, PlatformMixFn, const char** why)
 {
@@ -61,3 +83,4 @@ int platform_audio_open(int, int, PlatformMixFn, const char** why)
 void platform_audio_lock() {}
 void platform_audio_unlock() {}
 void platform_audio_close() {}
+void platform_audio_pause(bool) {}

@@ -12,6 +12,10 @@
 // One 640 x 480 window. Returns 1, or 0 after report_failure.
 int platform_window_open(const char* title, int width, int height);
 void platform_window_close();
+// Whether the window opens fullscreen (it does unless told otherwise before
+// it opens), and whether it is fullscreen now.
+void platform_choose_fullscreen(bool fullscreen);
+bool platform_fullscreen();
 
 // Show an 8-bit picture through its 256-entry palette.
 void platform_present(const uint8_t* pixels, int pitch, int width, int height, const Colour* palette);
@@ -27,15 +31,25 @@ struct PlatformPicture {
 };
 PlatformPicture platform_picture();
 
+// While paused, the window shows the last picture dimmed with "PAUSED" over
+// it; the picture itself (and platform_picture) stays as it was presented.
+void platform_show_paused(bool paused);
+
 // --- events -----------------------------------------------------------------
 enum PlatformEvent {
     PLATFORM_EVENT_NONE,        // nothing was pending
     PLATFORM_EVENT_QUIT,        // the quit event: the loop ends
     PLATFORM_EVENT_SCREENSHOT,  // the player asked for a picture of the screen (F12)
     PLATFORM_EVENT_OTHER,       // one event was taken and handled by the edge
+    PLATFORM_EVENT_PAUSE,       // P or Pause: pause, or go on
+    PLATFORM_EVENT_FOCUS_LOST,  // the window lost the keyboard's focus
+    PLATFORM_EVENT_FULLSCREEN,  // Alt+Enter changed the window's mode
+    PLATFORM_EVENT_ESCAPE,      // ESC went down (a frame reads it from the keys; a paused game from this)
 };
 // Takes at most one pending event; never blocks.
 PlatformEvent platform_poll_event();
+// Returns when an event is pending or `ms` have passed.
+void platform_wait_event(uint32_t ms);
 // The game closes its window (ESC): the window answers by posting the quit
 // event, which a later poll takes.
 void platform_window_destroy();
@@ -50,6 +64,7 @@ void platform_keyboard_close();
 uint32_t platform_ticks();   // milliseconds, wraps at 2^32
 void platform_spin();        // one turn of a busy wait
 void platform_delay(uint32_t ms);  // the splash's blocking wait
+void platform_sleep(uint32_t ms);  // gives the processor up for about `ms`
 
 // --- audio ------------------------------------------------------------------
 // Called on the audio thread: fill `frames` stereo frames of 16-bit samples.
@@ -60,3 +75,6 @@ int platform_audio_open(int sample_rate, int buffer_frames, PlatformMixFn mix, c
 void platform_audio_lock();
 void platform_audio_unlock();
 void platform_audio_close();
+// A paused device stops asking for sound: music and effects stand where they
+// are and go on from there.
+void platform_audio_pause(bool paused);

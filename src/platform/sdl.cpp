@@ -16,7 +16,15 @@
 //
 // F12 asks for a picture of the screen: the edge keeps a copy of the last
 // picture presented, which is what the player sees, and the game saves it.
+//
+// P and Pause ask for a pause; while paused the edge shows the last picture
+// dimmed with PAUSED over it, drawn on the way to the screen only.
+//
+// Where OpenGL is Mesa's software rasteriser (Xvfb, virtual machines, remote
+// desktops), SDL's software renderer shows the same picture in half the time
+// and a third of the memory; SDL_RENDER_DRIVER, when set, still decides.
 #include <SDL.h>
+#include <dlfcn.h>
 
 #include <array>
 #include <cstdio>
@@ -33,12 +41,16 @@ static SDL_Texture* texture;
 static int picture_width;
 static int picture_height;
 static bool fullscreen;
+static bool open_fullscreen = true;
+static bool paused;
 static bool picture_shown;  // the texture holds a picture worth repainting
 static bool hide_return;
 static bool keyboard_opened;
 static bool pads_opened;  // the game-controller subsystem is up
 static uint32_t argb_table[256];
 static std::array<SDL_GameController*, 8> pads;
+// One past the tick Back went down on each pad; 0 while it is up.
+static std::array<uint64_t, 8> back_down_since;
 static std::vector<uint8_t> shown_pixels;  // the last picture presented
 static Palette shown_palette;
 
@@ -71,6 +83,12 @@ SDL_Rect letterbox_rect(int out_w, int out_h, int picture_w, int picture_h)
         w = static_cast<int>(static_cast<int64_t>(out_h) * picture_w / picture_h);
     }
     return SDL_Rect{(out_w - w) / 2, (out_h - h) / 2, w, h};
+}
+
+bool gl_renderer_is_software(const char* name)
+{
+    return name && (SDL_strstr(name, "llvmpipe") || SDL_strstr(name, "softpipe") || SDL_strstr(name, "swrast") ||
+                    SDL_strstr(name, "Software Rasterizer"));
 }
 
 void palette_to_argb(const Colour* palette, uint32_t* argb)
@@ -114,6 +132,7 @@ void key_state_add_pad(const PadReading& pad, uint8_t* key_state)
     for (size_t b = 0; b < pad.held.size(); ++b) {
         if (pad.held[b] && pad_codes[b]) key_state[pad_codes[b]] = PC_KEY_DOWN;
     }
+    if (pad.back_held_ms >= PAD_BACK_HOLD_MS) key_state[PC_SCAN_ESCAPE] = PC_KEY_DOWN;
     if (pad.left_x <= -PAD_DEAD_ZONE) key_state[pad_codes[SDL_CONTROLLER_BUTTON_DPAD_LEFT]] = PC_KEY_DOWN;
     if (pad.left_x >= PAD_DEAD_ZONE) key_state[pad_codes[SDL_CONTROLLER_BUTTON_DPAD_RIGHT]] = PC_KEY_DOWN;
     if (pad.left_y <= -PAD_DEAD_ZONE) key_state[pad_codes[SDL_CONTROLLER_BUTTON_DPAD_UP]] = PC_KEY_DOWN;
@@ -122,17 +141,22 @@ void key_state_add_pad(const PadReading& pad, uint8_t* key_state)
 
 // --- window and picture -----------------------------------------------------
 
+void platform_choose_fullscreen(bool on) { open_fullscreen = on; }
+bool platform_fullscreen() { return fullscreen; }
+
 // Input reaches the game through the keyboard state alone; queuing the mouse,
 // text and key events nobody takes would let a long play fill SDL's queue (one
 // event is taken a frame) until the quit event itself no longer fits. Only the
-// edge's own keys (Alt+Enter, F12) and pads coming and going get through.
+// edge's own keys (Alt+Enter, F12, P, Pause, ESC) and pads coming and going get
+// through.
 static int SDLCALL keep_event(void*, SDL_Event* event)
 {
     const Uint32 type = event->type;
     if (type == SDL_KEYDOWN) {
         if (event->key.repeat) return 0;
         const SDL_Scancode key = event->key.keysym.scancode;
-        return (key == SDL_SCANCODE_RETURN && (event->key.keysym.mod & KMOD_ALT)) || key == SDL_SCANCODE_F12;
+        return (key == SDL_SCANCODE_RETURN && (event->key.keysym.mod & KMOD_ALT)) || key == SDL_SCANCODE_F12 ||
+               key == SDL_SCANCODE_P || key == SDL_SCANCODE_PAUSE || key == SDL_SCANCODE_ESCAPE;
     }
     // SDL makes a controller's device events out of the joystick's, behind
     // this filter: both must pass.
@@ -155,6 +179,48 @@ static void destroy_window()
     window = nullptr;
     picture_shown = false;
     shown_pixels = std::vector<uint8_t>();
+}
+
+// An X server with none of the extensions a GPU's OpenGL works through (DRI2,
+// DRI3, NVIDIA's own) can only have OpenGL drawn on the processor. Asking it
+// costs nothing; asking OpenGL itself loads Mesa's rasteriser, which stays
+// in memory (some 60 MB) even once it is put aside. libX11 is SDL's own,
+// already loaded.
+static bool x_server_lacks_gpu_opengl()
+{
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (!driver || SDL_strcmp(driver, "x11") != 0) return false;
+    void* xlib = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
+    if (!xlib) return false;
+    using OpenDisplay = void* (*)(const char*);
+    using QueryExtension = int (*)(void*, const char*, int*, int*, int*);
+    using CloseDisplay = int (*)(void*);
+    auto open_display = reinterpret_cast<OpenDisplay>(dlsym(xlib, "XOpenDisplay"));
+    auto query = reinterpret_cast<QueryExtension>(dlsym(xlib, "XQueryExtension"));
+    auto close_display = reinterpret_cast<CloseDisplay>(dlsym(xlib, "XCloseDisplay"));
+    bool lacks = false;
+    void* display = open_display && query && close_display ? open_display(nullptr) : nullptr;
+    if (display) {
+        int opcode = 0, event = 0, error = 0;
+        lacks = !query(display, "DRI2", &opcode, &event, &error) && !query(display, "DRI3", &opcode, &event, &error) &&
+                !query(display, "NV-GLX", &opcode, &event, &error);
+        close_display(display);
+    }
+    dlclose(xlib);
+    return lacks;
+}
+
+// An OpenGL renderer whose driver draws on the processor.
+static bool renderer_is_software_opengl(SDL_Renderer* candidate)
+{
+    SDL_RendererInfo info{};
+    if (SDL_GetRendererInfo(candidate, &info) != 0 || SDL_strncmp(info.name, "opengl", 6) != 0) return false;
+    using GetString = const unsigned char* (*)(unsigned int);
+    auto get_string = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+    constexpr unsigned int GL_RENDERER_NAME = 0x1F01;
+    const unsigned char* name = get_string ? get_string(GL_RENDERER_NAME) : nullptr;
+    if (!name) return false;
+    return gl_renderer_is_software(reinterpret_cast<const char*>(name));
 }
 
 static int fail_window()
@@ -217,18 +283,29 @@ int platform_window_open(const char* title, int width, int height)
     // Blocky pixels, as the picture was drawn.
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
 
+    const Uint32 mode = open_fullscreen ? SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP : 0;
     window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
-                              SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_RESIZABLE);
+                              mode | SDL_WINDOW_RESIZABLE);
     if (!window) return fail_window();
-    renderer = SDL_CreateRenderer(window, -1, 0);
-    if (!renderer) return fail_window();
+    const bool choose = !SDL_getenv("SDL_RENDER_DRIVER");
+    const bool software_gl = choose && x_server_lacks_gpu_opengl();
+    renderer = software_gl ? nullptr : SDL_CreateRenderer(window, -1, 0);
+    if (!software_gl && !renderer) return fail_window();
+    if (software_gl || (choose && renderer_is_software_opengl(renderer))) {
+        if (renderer) SDL_DestroyRenderer(renderer);
+        // The window's surface would otherwise be an OpenGL texture again.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+        if (!renderer) return fail_window();
+    }
     texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, width, height);
     if (!texture) return fail_window();
     SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_NONE);
     picture_width = width;
     picture_height = height;
     shown_pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
-    fullscreen = true;
+    fullscreen = open_fullscreen;
+    paused = false;
     SDL_ShowCursor(SDL_DISABLE);
 
     // Black until the first picture, not whatever the screen held.
@@ -249,6 +326,43 @@ void platform_window_close()
     if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
 }
 
+// The word's letters, 5 x 7 cells each, one row a byte from the top, the
+// leftmost cell the highest of five bits.
+static constexpr uint8_t PAUSED_GLYPHS[6][7] = {
+    {0x1E, 0x11, 0x11, 0x1E, 0x10, 0x10, 0x10},  // P
+    {0x0E, 0x11, 0x11, 0x1F, 0x11, 0x11, 0x11},  // A
+    {0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x0E},  // U
+    {0x0F, 0x10, 0x10, 0x0E, 0x01, 0x01, 0x1E},  // S
+    {0x1F, 0x10, 0x10, 0x1E, 0x10, 0x10, 0x1F},  // E
+    {0x1E, 0x11, 0x11, 0x11, 0x11, 0x11, 0x1E},  // D
+};
+// A cell of a letter, in the picture's pixels; a letter and its gap take six.
+constexpr int PAUSED_CELL = 6;
+
+// Dims the picture where it lies on the screen and writes PAUSED across its
+// middle, scaled with it.
+static void draw_paused(const SDL_Rect& target)
+{
+    SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_BLEND);
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 160);
+    SDL_RenderFillRect(renderer, &target);
+    SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_NONE);
+    const int cell = SDL_max(1, PAUSED_CELL * target.w / SDL_max(1, picture_width));
+    const int word_w = (6 * 6 - 1) * cell;
+    const int left = target.x + (target.w - word_w) / 2;
+    const int top = target.y + (target.h - 7 * cell) / 2;
+    SDL_SetRenderDrawColor(renderer, 255, 255, 255, 255);
+    for (int letter = 0; letter < 6; ++letter) {
+        for (int row = 0; row < 7; ++row) {
+            for (int column = 0; column < 5; ++column) {
+                if (!(PAUSED_GLYPHS[letter][row] & (0x10 >> column))) continue;
+                const SDL_Rect box{left + (letter * 6 + column) * cell, top + row * cell, cell, cell};
+                SDL_RenderFillRect(renderer, &box);
+            }
+        }
+    }
+}
+
 // Shows what the texture holds, fitted to the window's present size.
 static void show_texture()
 {
@@ -259,6 +373,7 @@ static void show_texture()
     SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
     SDL_RenderClear(renderer);
     SDL_RenderCopy(renderer, texture, nullptr, &target);
+    if (paused) draw_paused(target);
     SDL_RenderPresent(renderer);
 }
 
@@ -303,6 +418,12 @@ static void toggle_fullscreen()
     if (picture_shown) show_texture();
 }
 
+void platform_show_paused(bool on)
+{
+    paused = on;
+    if (window && picture_shown) show_texture();
+}
+
 PlatformPicture platform_picture()
 {
     if (!picture_shown) return PlatformPicture{};
@@ -319,6 +440,7 @@ static void open_pad(int device_index)
     for (SDL_GameController*& slot : pads) {
         if (slot) continue;
         slot = SDL_GameControllerOpen(device_index);
+        back_down_since[static_cast<size_t>(&slot - pads.data())] = 0;
         if (!slot) report_warning("game controller", SDL_GetError());
         return;
     }
@@ -330,6 +452,7 @@ static void close_pad(SDL_JoystickID id)
         if (pad && SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(pad)) == id) {
             SDL_GameControllerClose(pad);
             pad = nullptr;
+            back_down_since[static_cast<size_t>(&pad - pads.data())] = 0;
         }
     }
 }
@@ -341,10 +464,15 @@ PlatformEvent platform_poll_event()
     switch (event.type) {
     case SDL_QUIT:
         return PLATFORM_EVENT_QUIT;
-    case SDL_KEYDOWN:  // only Alt+Enter and F12 get past the filter
+    case SDL_KEYDOWN:  // only Alt+Enter, F12, P, Pause and ESC get past the filter
         if (event.key.keysym.scancode == SDL_SCANCODE_F12) return PLATFORM_EVENT_SCREENSHOT;
-        if (window) toggle_fullscreen();
-        break;
+        if (event.key.keysym.scancode == SDL_SCANCODE_ESCAPE) return PLATFORM_EVENT_ESCAPE;
+        if (event.key.keysym.scancode == SDL_SCANCODE_RETURN) {
+            if (!window) break;
+            toggle_fullscreen();
+            return PLATFORM_EVENT_FULLSCREEN;
+        }
+        return PLATFORM_EVENT_PAUSE;
     case SDL_CONTROLLERDEVICEADDED:
         open_pad(event.cdevice.which);
         break;
@@ -358,6 +486,8 @@ PlatformEvent platform_poll_event()
         case SDL_WINDOWEVENT_RESTORED:
             if (window && picture_shown) show_texture();
             break;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+            return PLATFORM_EVENT_FOCUS_LOST;
         default:
             break;
         }
@@ -371,6 +501,8 @@ PlatformEvent platform_poll_event()
     }
     return PLATFORM_EVENT_OTHER;
 }
+
+void platform_wait_event(uint32_t ms) { SDL_WaitEventTimeout(nullptr, static_cast<int>(ms)); }
 
 void platform_window_destroy()
 {
@@ -402,13 +534,21 @@ void platform_keyboard_read(uint8_t* key_state)
     int count = 0;
     const Uint8* sdl_state = SDL_GetKeyboardState(&count);
     key_state_from_sdl(sdl_state, count, &hide_return, key_state);
-    for (SDL_GameController* pad : pads) {
+    for (SDL_GameController*& pad : pads) {
         if (!pad) continue;
         PadReading reading;
         for (size_t b = 0; b < reading.held.size(); ++b) {
             if (pad_codes[b]) {
                 reading.held[b] = SDL_GameControllerGetButton(pad, static_cast<SDL_GameControllerButton>(b)) != 0;
             }
+        }
+        uint64_t& since = back_down_since[static_cast<size_t>(&pad - pads.data())];
+        if (SDL_GameControllerGetButton(pad, SDL_CONTROLLER_BUTTON_BACK)) {
+            const uint64_t now = SDL_GetTicks64() + 1;
+            if (since == 0) since = now;
+            reading.back_held_ms = static_cast<uint32_t>(SDL_min(now - since, uint64_t{UINT32_MAX}));
+        } else {
+            since = 0;
         }
         reading.left_x = SDL_GameControllerGetAxis(pad, SDL_CONTROLLER_AXIS_LEFTX);
         reading.left_y = SDL_GameControllerGetAxis(pad, SDL_CONTROLLER_AXIS_LEFTY);
@@ -423,6 +563,7 @@ void platform_keyboard_close()
         if (pad) SDL_GameControllerClose(pad);
         pad = nullptr;
     }
+    back_down_since.fill(0);
     if (pads_opened) SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
     pads_opened = false;
     SDL_QuitSubSystem(SDL_INIT_EVENTS);
@@ -438,3 +579,4 @@ uint32_t platform_ticks() { return static_cast<uint32_t>(SDL_GetTicks64()); }
 void platform_spin() { SDL_CPUPauseInstruction(); }
 
 void platform_delay(uint32_t ms) { SDL_Delay(ms); }
+void platform_sleep(uint32_t ms) { SDL_Delay(ms); }

@@ -105,3 +105,8 @@ void platform_audio_close()
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     close_alsa();
 }
+
+void platform_audio_pause(bool paused)
+{
+    if (audio_device) SDL_PauseAudioDevice(audio_device, paused ? 1 : 0);
+}

@@ -169,6 +169,7 @@ inline constexpr std::array<uint8_t, SDL_NUM_SCANCODES> pc_scan_codes = make_pc_
 
 constexpr uint8_t PC_KEY_DOWN = 0x80;  // the byte a held key reads as
 constexpr uint8_t PC_SCAN_RETURN = pc_scan_codes[SDL_SCANCODE_RETURN];
+constexpr uint8_t PC_SCAN_ESCAPE = pc_scan_codes[SDL_SCANCODE_ESCAPE];
 
 // Fills the 256 bytes of key_state from SDL's keyboard state (`count` bytes by
 // SDL scancode). RETURN reads as released while an Alt key is held and, after
@@ -178,8 +179,9 @@ void key_state_from_sdl(const uint8_t* sdl_state, int count, bool* hide_return, 
 
 // --- game controllers -------------------------------------------------------
 // A pad presses the keyboard's keys, so the game cannot tell the two apart:
-// the D-pad and the left stick steer, A fires, B brakes, Start is RETURN and
-// Back is ESC. 0 means the button presses nothing.
+// the D-pad and the left stick steer, A fires, B brakes and Start is RETURN.
+// Back is ESC only once held for PAD_BACK_HOLD_MS, so that a stray press
+// does not end a game. 0 means the button presses nothing.
 constexpr std::array<uint8_t, SDL_CONTROLLER_BUTTON_MAX> make_pad_codes()
 {
     std::array<uint8_t, SDL_CONTROLLER_BUTTON_MAX> t{};
@@ -190,7 +192,6 @@ constexpr std::array<uint8_t, SDL_CONTROLLER_BUTTON_MAX> make_pad_codes()
     t[SDL_CONTROLLER_BUTTON_A] = pc_scan_codes[SDL_SCANCODE_SPACE];
     t[SDL_CONTROLLER_BUTTON_B] = pc_scan_codes[SDL_SCANCODE_DOWN];
     t[SDL_CONTROLLER_BUTTON_START] = pc_scan_codes[SDL_SCANCODE_RETURN];
-    t[SDL_CONTROLLER_BUTTON_BACK] = pc_scan_codes[SDL_SCANCODE_ESCAPE];
     return t;
 }
 
@@ -199,11 +200,13 @@ inline constexpr std::array<uint8_t, SDL_CONTROLLER_BUTTON_MAX> pad_codes = make
 // How far the stick must lean (of 32767) before it counts as a direction: a
 // worn stick at rest must not steer.
 constexpr int PAD_DEAD_ZONE = 10000;
+constexpr uint32_t PAD_BACK_HOLD_MS = 1000;
 
 struct PadReading {
     std::array<bool, SDL_CONTROLLER_BUTTON_MAX> held{};
     int16_t left_x = 0;  // SDL's axes: negative left and up
     int16_t left_y = 0;
+    uint32_t back_held_ms = 0;  // how long Back has been held; 0 while up
 };
 
 // Adds what a pad holds to a key state the keyboard has filled; a key is down
@@ -215,6 +218,10 @@ void key_state_add_pad(const PadReading& pad, uint8_t* key_state);
 // multiple of its size that fits, centred; where not even one fits, the
 // largest size of the picture's shape that does.
 SDL_Rect letterbox_rect(int out_w, int out_h, int picture_w, int picture_h);
+
+// Whether an OpenGL renderer, by the name its driver gives (GL_RENDERER),
+// draws on the processor: Mesa's llvmpipe, softpipe and swrast.
+bool gl_renderer_is_software(const char* name);
 
 // The 256 ARGB8888 values of a palette, opaque whatever its alpha bytes say.
 void palette_to_argb(const Colour* palette, uint32_t* argb);

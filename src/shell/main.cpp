@@ -2,7 +2,7 @@
 // that does not hold them, from the installed data folder next to the program
 // (../share/games/kestrava from its games/), so that it starts from a desktop menu.
 //
-//   kestrava [--record FILE | --play FILE]
+//   kestrava [--record FILE | --play FILE] [the player's settings]
 #include <unistd.h>
 
 #include <cerrno>
@@ -18,20 +18,63 @@
 #include "shell/shell.h"
 
 static const char USAGE[] =
-    "usage: kestrava [--record FILE | --play FILE]\n"
+    "usage: kestrava [--record FILE | --play FILE] [SETTINGS]\n"
     "Fly around a burning star, shoot the asteroids and rescue the astronaut.\n"
-    "  --record FILE  play, and write the run to FILE as a key script\n"
+    "  --record FILE  play, and write the run to FILE as a key script (FILE must\n"
+    "                 not exist yet)\n"
     "  --play FILE    play a key script back in the window; ESC quits\n"
     "  --help         show this and exit\n"
     "  --version      show the version and exit\n"
+    "Settings:\n"
+    "  --music-volume N    music volume, 0 (silence) to 100 (the default)\n"
+    "  --effects-volume N  sound effects volume, 0 to 100 (the default)\n"
+    "  --gentle            sleep through most of each frame's wait: a cooler\n"
+    "                      processor, the same pace\n"
+    "  --steady-colours    flashing texts keep each colour for half a second,\n"
+    "                      none of them dark\n"
+    "  --soundfont PATH    the General MIDI soundfont to try first (then those\n"
+    "                      of SDL_SOUNDFONTS, colon-separated, then the system's)\n"
+    "  --no-focus-pause    play on when the window loses the keyboard's focus\n"
+    "  --fullscreen, --window  start fullscreen (the default) or in a window\n"
+    "The same settings, as 'name = value' lines (music-volume, effects-volume,\n"
+    "gentle, steady-colours, soundfont, fullscreen, focus-pause; yes or no for the\n"
+    "switches), are read from $XDG_CONFIG_HOME/kestrava/kestrava.conf, else\n"
+    "~/.config/kestrava/kestrava.conf; the command line overrides them. The game\n"
+    "writes only that file's fullscreen line, when Alt+Enter changes the mode.\n"
     "Keys: UP thrust, DOWN brake, LEFT and RIGHT turn, SPACE fire, RETURN start,\n"
-    "ESC quit, Alt+Enter window or fullscreen, F12 screenshot. Game controllers\n"
-    "play too: D-pad or left stick, A fire, B brake, Start, Back quits.\n";
+    "P or Pause pause, ESC quit, Alt+Enter window or fullscreen, F12 screenshot.\n"
+    "Losing the window's focus pauses too. Game controllers play as well: D-pad or\n"
+    "left stick, A fire, B brake, Start; Back held for a second quits.\n";
 
 static int usage_error(const std::string& what)
 {
     std::fprintf(stderr, "kestrava: %s (see --help)\n", what.c_str());
     return 2;
+}
+
+// The player's settings on the command line, as the file's `name = value`:
+// 1 when argv[i] was one (i moved past its value), 0 when it is none, -1 after
+// a usage error.
+static int settings_option(int argc, char** argv, int& i, std::vector<std::pair<std::string, std::string>>& chosen)
+{
+    const std::string a = argv[i];
+    if (a == "--gentle" || a == "--steady-colours") {
+        chosen.emplace_back(a.substr(2), "yes");
+    } else if (a == "--no-focus-pause") {
+        chosen.emplace_back("focus-pause", "no");
+    } else if (a == "--fullscreen" || a == "--window") {
+        chosen.emplace_back("fullscreen", a == "--fullscreen" ? "yes" : "no");
+    } else if (a == "--music-volume" || a == "--effects-volume" || a == "--soundfont") {
+        Settings check;
+        if (i + 1 >= argc || !settings_set(check, a.substr(2), argv[i + 1])) {
+            usage_error(a + (a == "--soundfont" ? " takes a file name" : " takes a whole number from 0 to 100"));
+            return -1;
+        }
+        chosen.emplace_back(a.substr(2), argv[++i]);
+    } else {
+        return 0;
+    }
+    return 1;
 }
 
 static bool holds_data(const std::string& folder)
@@ -69,9 +112,12 @@ int main(int argc, char** argv)
 {
     const char* record_path = nullptr;
     const char* play_path = nullptr;
+    std::vector<std::pair<std::string, std::string>> chosen;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--help" || a == "-h") {
+        if (const int taken = settings_option(argc, argv, i, chosen)) {
+            if (taken < 0) return 2;
+        } else if (a == "--help" || a == "-h") {
             std::fputs(USAGE, stdout);
             return 0;
         } else if (a == "--version") {
@@ -93,7 +139,11 @@ int main(int argc, char** argv)
     static char record_buffer[1 << 16];
     std::FILE* record = nullptr;
     if (record_path) {
-        record = std::fopen(record_path, "w");
+        // An earlier recording is never replaced: the player removes it first.
+        record = std::fopen(record_path, "wx");
+        if (!record && errno == EEXIST) {
+            return usage_error(std::string(record_path) + ": already exists; a recording is not written over another");
+        }
         if (!record) return usage_error(std::string(record_path) + ": " + std::strerror(errno));
         std::setvbuf(record, record_buffer, _IOFBF, sizeof record_buffer);
         keyboard_record(record);
@@ -108,6 +158,12 @@ int main(int argc, char** argv)
         }
         keyboard_play(frames);
     }
+    // The file first, then the command line over it.
+    Settings settings;
+    const std::string settings_file = settings_path();
+    settings_load(settings_file, settings);
+    for (const auto& [name, value] : chosen) settings_set(settings, name, value);
+    shell_use_settings(settings, settings_file);
     const std::string looked_in = enter_data_folder();
 
     int code = 1;

@@ -1,14 +1,52 @@
 // Start-up, the main loop and shut-down, each in the game's fixed order.
 #include "shell/shell.h"
 
+#include <unistd.h>
+
+#include <cstdlib>
+
 #include "audio/midi.h"
+#include "audio/mixer.h"
 #include "audio/sfx.h"
 #include "game/rules.h"
 #include "graphics/assets.h"
 #include "graphics/display.h"
 #include "input/keyboard.h"
+#include "input/keys.h"
+#include "platform/clock.h"
 #include "platform/platform.h"
 #include "shell/screenshot.h"
+
+static std::string settings_file;
+static bool pause_on_focus_loss;
+
+// How long a paused game sleeps between looks at the keyboard: ESC still
+// quits at once to a person.
+constexpr uint32_t PAUSED_LOOK_MS = 20;
+
+void shell_use_settings(const Settings& settings, const std::string& file)
+{
+    settings_file = file;
+    pause_on_focus_loss = settings.focus_pause;
+    mixer_set_volumes(settings.music_volume, settings.effects_volume);
+    clock_set_gentle(settings.gentle);
+    set_steady_colours(settings.steady_colours);
+    platform_choose_fullscreen(settings.fullscreen);
+    std::vector<std::string> soundfonts;
+    if (!settings.soundfont.empty()) soundfonts.push_back(settings.soundfont);
+    if (const char* list = std::getenv("SDL_SOUNDFONTS")) {
+        for (std::string& path : soundfont_list(list)) soundfonts.push_back(std::move(path));
+    }
+    // Named from where the player started the game, before it moves to its
+    // data folder.
+    char here[4096];
+    if (getcwd(here, sizeof here)) {
+        for (std::string& path : soundfonts) {
+            if (path[0] != '/') path = std::string(here) + "/" + path;
+        }
+    }
+    midi_choose_soundfonts(soundfonts);
+}
 
 int startup_all()
 {
@@ -24,17 +62,42 @@ int startup_all()
     return 1;
 }
 
+static void set_paused(bool& paused, bool on)
+{
+    if (paused == on) return;
+    paused = on;
+    platform_audio_pause(on);
+    platform_show_paused(on);
+}
+
 // ESC closes the window (run_frame); the quit event that answers it ends the
-// loop on a later pass.
+// loop on a later pass. While paused no frame reads the keys, so ESC (its
+// key-down event, which a tap too short for a look at the keys still leaves)
+// or a pad's Back held quits here at once; the keyboard is read past the
+// recording latch, so a recording gets no line for it.
 int main_loop()
 {
+    bool paused = false;
     for (;;) {
         const PlatformEvent event = platform_poll_event();
         if (event == PLATFORM_EVENT_QUIT) break;
         if (event == PLATFORM_EVENT_SCREENSHOT) screenshot_take(platform_picture());
+        if (event == PLATFORM_EVENT_FULLSCREEN && !settings_file.empty()) {
+            settings_save_fullscreen(settings_file, platform_fullscreen());
+        }
+        if (event == PLATFORM_EVENT_PAUSE) set_paused(paused, !paused);
+        if (event == PLATFORM_EVENT_FOCUS_LOST && pause_on_focus_loss) set_paused(paused, true);
+        if (paused) {
+            uint8_t keys[256];
+            platform_keyboard_read(keys);
+            if (keys[DIK_ESCAPE] || event == PLATFORM_EVENT_ESCAPE) break;
+            if (event == PLATFORM_EVENT_NONE) platform_wait_event(PAUSED_LOOK_MS);
+            continue;
+        }
         if (keyboard_play_finished()) break;
         run_frame();
     }
+    set_paused(paused, false);
     return 0;
 }
 

@@ -3,11 +3,23 @@
 // both go through these.
 #pragma once
 
+#include <string>
+
+#include "shell/settings.h"
+
+// The player's settings for the game about to start: volumes, the clock,
+// steady colours, the soundfonts (the one named, then those of
+// SDL_SOUNDFONTS, then the game's own), the window's mode and the pause on
+// focus loss. Alt+Enter's choice is written back to `settings_file` (none
+// when empty). Called before startup_all; without it the game is as it
+// always starts.
+void shell_use_settings(const Settings& settings, const std::string& settings_file);
+
 // Display, sound, music, keyboard, assets, the first game and the intro.
 // Returns 1, or 0 with the reason left in report_text().
 int startup_all();
 // One event at most and one frame per pass, until the quit event or the end
-// of a run being played back.
+// of a run being played back. While paused no frame runs.
 int main_loop();
 // Keyboard, music, effects, then graphics; returns 1.
 int shutdown_all();

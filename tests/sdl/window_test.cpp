@@ -129,7 +129,7 @@ TEST_F(Window, OpensFullscreenAndShowsThePictureThroughItsPalette)
 TEST_F(Window, AltEnterTogglesAWindowAndBack)
 {
     push_key(SDL_SCANCODE_RETURN, KMOD_LALT);
-    EXPECT_EQ(platform_poll_event(), PLATFORM_EVENT_OTHER);
+    EXPECT_EQ(platform_poll_event(), PLATFORM_EVENT_FULLSCREEN);
     EXPECT_FALSE(sdl_edge_fullscreen());
     EXPECT_FALSE(SDL_GetWindowFlags(sdl_edge_window()) & SDL_WINDOW_FULLSCREEN);
     EXPECT_TRUE(SDL_GetWindowFlags(sdl_edge_window()) & SDL_WINDOW_RESIZABLE);
@@ -147,7 +147,7 @@ TEST_F(Window, AltEnterTogglesAWindowAndBack)
     EXPECT_FALSE(sdl_edge_fullscreen());
 
     push_key(SDL_SCANCODE_RETURN, KMOD_RALT);
-    EXPECT_EQ(platform_poll_event(), PLATFORM_EVENT_OTHER);
+    EXPECT_EQ(platform_poll_event(), PLATFORM_EVENT_FULLSCREEN);
     EXPECT_TRUE(sdl_edge_fullscreen());
     EXPECT_EQ(SDL_GetWindowFlags(sdl_edge_window()) & SDL_WINDOW_FULLSCREEN_DESKTOP,
               Uint32(SDL_WINDOW_FULLSCREEN_DESKTOP));

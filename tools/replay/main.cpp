@@ -1,4 +1,4 @@
-// kestrava-replay [--frames N] [--trace FILE] [--dump DIR] [--every K] [--png] SCRIPT
+// kestrava-replay [--frames N] [--trace FILE] [--dump DIR] [--every K] [--png] [--steady-colours] SCRIPT
 //
 // Runs the game's own start-up headless (no window, no splash wait, no
 // sound), then one frame per script line, and prints the state trace.
@@ -21,13 +21,16 @@
 #include "trace.h"
 
 static const char USAGE[] =
-    "usage: kestrava-replay [--frames N] [--trace FILE] [--dump DIR] [--every K] [--png] SCRIPT\n"
+    "usage: kestrava-replay [--frames N] [--trace FILE] [--dump DIR] [--every K] [--png]\n"
+    "                       [--steady-colours] SCRIPT\n"
     "Runs Kestrava headless on a key script and prints its state trace.\n"
     "  --frames N    run exactly N frames (fewer if ESC comes first)\n"
     "  --trace FILE  write the trace to FILE instead of standard output\n"
     "  --dump DIR    write every K-th presented picture as DIR/frame-NNNNNN.bmp\n"
     "  --every K     with --dump: every K-th frame (default 1)\n"
-    "  --png         with --dump: PNG files (frame-NNNNNN.png) instead of BMP\n";
+    "  --png         with --dump: PNG files (frame-NNNNNN.png) instead of BMP\n"
+    "  --steady-colours  flashing texts as the game shows them with this option;\n"
+    "                the trace is the same with it as without\n";
 
 static int usage_error(const char* what, const char* detail)
 {
@@ -73,6 +76,7 @@ int main(int argc, char** argv)
     const char* dump_dir = nullptr;
     const char* script_path = nullptr;
     bool png = false;
+    Settings settings;
     for (int i = 1; i < argc; ++i) {
         const char* a = argv[i];
         const bool has_value = i + 1 < argc;
@@ -93,6 +97,8 @@ int main(int argc, char** argv)
             dump_dir = argv[++i];
         } else if (std::strcmp(a, "--png") == 0) {
             png = true;
+        } else if (std::strcmp(a, "--steady-colours") == 0) {
+            settings.steady_colours = true;
         } else if (a[0] == '-' && a[1] != '\0') {
             return usage_error("unknown option", a);
         } else if (script_path) {
@@ -117,6 +123,7 @@ int main(int argc, char** argv)
     static char out_buffer[1 << 20];
     std::setvbuf(out, out_buffer, _IOFBF, sizeof out_buffer);
 
+    shell_use_settings(settings, "");
     if (!startup_all()) {
         std::fprintf(stderr, "kestrava-replay: %s\n", report_text()[0] ? report_text() : "start-up failed");
         shutdown_all();

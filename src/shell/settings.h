@@ -1,0 +1,62 @@
+// The player's settings: the options a player may keep in a file so that the
+// game starts from a desktop menu the way they like it, the file itself, and
+// the SDL_SOUNDFONTS list. Reading and rewriting the text are pure, so the
+// tests and the fuzzer drive them without files.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct Settings {
+    int music_volume = 100;    // 0 silence, 100 the game's own mix
+    int effects_volume = 100;
+    bool gentle = false;       // the frame clock sleeps most of its wait
+    bool steady_colours = false;
+    bool focus_pause = true;   // losing the window's focus pauses
+    bool fullscreen = true;
+    std::string soundfont;     // tried first; empty: none named
+};
+
+// A settings file is a few lines; a larger one is not the player's.
+constexpr size_t SETTINGS_FILE_LIMIT = 64 * 1024;
+// SDL_SOUNDFONTS: the paths kept, and the longest path taken.
+constexpr size_t SOUNDFONT_LIST_LIMIT = 16;
+constexpr size_t SOUNDFONT_PATH_LIMIT = 4096;
+
+struct SettingsProblem {
+    int line;          // from 1
+    std::string what;  // why the line was not understood
+};
+
+// Sets one setting by its name (`music-volume`, `gentle`, ...); volumes take
+// 0 to 100, the switches yes/no (true/false, on/off, 1/0). Returns false, and
+// leaves the settings as they were, when the name or the value is not one.
+bool settings_set(Settings& settings, std::string_view name, std::string_view value);
+
+// Applies the `name = value` lines of a settings file in order; blank lines
+// and `#` comments are skipped. Each line not understood adds one problem and
+// the others still apply.
+void settings_parse(std::string_view text, Settings& settings, std::vector<SettingsProblem>& problems);
+
+// The text with every `fullscreen` line set to the choice, or one such line
+// appended when there is none; every other byte stays as it was.
+std::string settings_with_fullscreen(std::string_view text, bool fullscreen);
+
+// The paths of a colon-separated list, empty entries dropped; at most
+// SOUNDFONT_LIST_LIMIT of them, and none longer than SOUNDFONT_PATH_LIMIT.
+std::vector<std::string> soundfont_list(std::string_view list);
+
+// $XDG_CONFIG_HOME/kestrava/kestrava.conf, or ~/.config/kestrava/kestrava.conf;
+// empty when neither names an absolute folder.
+std::string settings_path();
+
+// Reads the file into `settings`; a missing file is no settings at all. Each
+// problem is one warning line naming the file and the line.
+void settings_load(const std::string& path, Settings& settings);
+
+// Rewrites the file with the fullscreen choice: the new text is written
+// beside it and renamed over it, so the file is whole at every moment.
+// Returns false after one warning line.
+bool settings_save_fullscreen(const std::string& path, bool fullscreen);

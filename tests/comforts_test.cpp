@@ -1,0 +1,148 @@
+// The player's comforts over the headless edge: a paused game runs no frame
+// (so a recording gets no line) and ESC still quits; steady colours hold and
+// stay bright without changing the game; the gentle clock ends a frame on
+// time.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <string>
+
+#include "base/report.h"
+#include "game/rules.h"
+#include "graphics/display.h"
+#include "input/keyboard.h"
+#include "platform/clock.h"
+#include "platform/headless.h"
+#include "shell/shell.h"
+#include "support/process.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+class Comforts : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        headless_reset();
+        world = World{};
+        rand_state = 1;
+        report_clear();
+        ASSERT_EQ(keyboard_init(), 1);
+    }
+    void TearDown() override
+    {
+        keyboard_go_live();
+        shutdown_all();
+        shell_use_settings(Settings{}, "");
+    }
+    // Runs the main loop on the queued events with a recording going; the
+    // recording's lines.
+    std::string recorded_run(std::initializer_list<PlatformEvent> events, const Settings& settings = {})
+    {
+        std::FILE* file = std::fopen(dir.file("run.keys").c_str(), "w");
+        EXPECT_NE(file, nullptr);
+        keyboard_record(file);
+        shell_use_settings(settings, "");
+        EXPECT_EQ(startup_all(), 1) << report_text();
+        for (PlatformEvent e : events) headless_post_event(e);
+        EXPECT_EQ(main_loop(), 0);
+        EXPECT_EQ(keyboard_go_live(), 1);
+        std::fclose(file);
+        return dir.read("run.keys");
+    }
+    TempDir dir;
+};
+
+constexpr PlatformEvent NONE = PLATFORM_EVENT_NONE;
+constexpr PlatformEvent PAUSE = PLATFORM_EVENT_PAUSE;
+constexpr PlatformEvent OTHER = PLATFORM_EVENT_OTHER;
+constexpr PlatformEvent FOCUS_LOST = PLATFORM_EVENT_FOCUS_LOST;
+constexpr PlatformEvent QUIT = PLATFORM_EVENT_QUIT;
+
+TEST_F(Comforts, APausedGameRunsNoFrameAndRecordsNoLine)
+{
+    // Two frames, a pause over eleven passes, two frames, then the quit.
+    const std::string run = recorded_run({NONE, NONE, PAUSE, OTHER, OTHER, OTHER, OTHER, OTHER, OTHER, OTHER,
+                                          OTHER, OTHER, OTHER, PAUSE, NONE, QUIT});
+    EXPECT_EQ(count_lines(run), 4) << run;
+}
+
+TEST_F(Comforts, LosingFocusPausesUnlessTurnedOff)
+{
+    EXPECT_EQ(count_lines(recorded_run({NONE, FOCUS_LOST, OTHER, OTHER, OTHER, PAUSE, QUIT})), 2);
+    TearDown();
+    SetUp();
+    Settings played_on;
+    played_on.focus_pause = false;
+    EXPECT_EQ(count_lines(recorded_run({NONE, FOCUS_LOST, OTHER, OTHER, OTHER, QUIT}, played_on)), 5);
+}
+
+TEST_F(Comforts, EscQuitsAPausedGameAtOnce)
+{
+    std::array<uint8_t, 256> esc{};
+    esc[DIK_ESCAPE] = 0x80;
+    headless_set_keys(esc.data());
+    // Nothing but the pause is queued: only ESC ends this loop.
+    EXPECT_EQ(recorded_run({PAUSE}), "");
+    // A tap, gone from the keys before the game looks: its event quits.
+    TearDown();
+    SetUp();
+    EXPECT_EQ(recorded_run({PAUSE, OTHER, PLATFORM_EVENT_ESCAPE, OTHER, PAUSE, QUIT}), "");
+}
+
+TEST_F(Comforts, SteadyColoursHoldHalfASecondAndAreNeverDark)
+{
+    Settings steady;
+    steady.steady_colours = true;
+    shell_use_settings(steady, "");
+    ASSERT_EQ(startup_all(), 1) << report_text();
+    uint32_t last = 0;
+    uint32_t changed_at = 0;
+    int changes = 0;
+    for (uint32_t ms = 0; ms < 20000; ms += FRAME_MS) {
+        headless_reset();
+        for (uint32_t t = 0; t < ms; ++t) platform_spin();
+        clock_mark();
+        // The darkest draw there is, and random ones.
+        const uint32_t drawn = ms % 7 == 0 ? 0u : random_colour();
+        const uint32_t shown = shown_colour(FLASHING_GAME_OVER, drawn);
+        ASSERT_GE(colour_luminance(shown), STEADY_MIN_LUMINANCE) << std::hex << shown;
+        if (ms > 0 && shown != last) {
+            EXPECT_GE(ms - changed_at, STEADY_COLOUR_MS) << ms;
+            changed_at = ms;
+            ++changes;
+        }
+        last = shown;
+    }
+    EXPECT_GE(changes, 20) << "the colour still changes";
+    // Off, the colour drawn is the colour shown.
+    set_steady_colours(false);
+    EXPECT_EQ(shown_colour(FLASHING_GAME_OVER, 0x010203u), 0x010203u);
+}
+
+TEST_F(Comforts, SteadyColoursLeaveTheReplayedRunAsItWas)
+{
+    for (const char* name : {"hunter", "rescuer"}) {
+        const std::string keys = std::string(KESTRAVA_GOLDEN_DIR) + "/" + name + ".keys";
+        const Ended r = run_program({KESTRAVA_REPLAY, "--steady-colours", keys});
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(r.out == file_text(std::string(KESTRAVA_GOLDEN_DIR) + "/" + name + ".trace")) << name;
+    }
+}
+
+TEST_F(Comforts, TheGentleClockEndsEachFrameOnTime)
+{
+    clock_set_gentle(true);
+    for (uint32_t busy : {0u, 20u, 27u, 28u, 29u, 30u, 45u}) {
+        headless_reset();
+        clock_mark();
+        for (uint32_t t = 0; t < busy; ++t) platform_spin();
+        clock_wait_until(FRAME_MS);
+        EXPECT_EQ(platform_ticks(), std::max(busy, FRAME_MS)) << busy;
+    }
+    clock_set_gentle(false);
+}
+
+}  // namespace

@@ -1,0 +1,185 @@
+// The player's comforts at the SDL edge: the pause keys and focus loss as
+// events, the dimmed picture with PAUSED drawn over it and never into it, a
+// pad's Back held a second, the volumes through SDL's disk audio driver, the
+// soundfonts in the player's order, and which OpenGL drivers are software.
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "../support/temp_dir.h"
+#include "audio/midi.h"
+#include "audio/mixer.h"
+#include "audio/sfx.h"
+#include "base/report.h"
+#include "platform/platform.h"
+#include "platform/sdl_edge.h"
+#include "shell/shell.h"
+
+namespace {
+
+constexpr int W = 640;
+constexpr int H = 480;
+
+void push_key(SDL_Scancode key, Uint8 repeat)
+{
+    SDL_Event e{};
+    e.type = SDL_KEYDOWN;
+    e.key.repeat = repeat;
+    e.key.keysym.scancode = key;
+    e.key.windowID = SDL_GetWindowID(sdl_edge_window());
+    SDL_PushEvent(&e);
+}
+
+TEST(PauseAtTheEdge, KeysAndFocusLossAreReportedAndThePictureIsDimmedOnScreenOnly)
+{
+    report_clear();
+    ASSERT_EQ(platform_window_open("Kestrava", W, H), 1) << report_text();
+    while (platform_poll_event() != PLATFORM_EVENT_NONE) {
+    }
+    push_key(SDL_SCANCODE_P, 0);
+    push_key(SDL_SCANCODE_P, 1);  // held: no second pause
+    push_key(SDL_SCANCODE_PAUSE, 0);
+    SDL_Event focus{};
+    focus.type = SDL_WINDOWEVENT;
+    focus.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
+    focus.window.windowID = SDL_GetWindowID(sdl_edge_window());
+    SDL_PushEvent(&focus);
+    EXPECT_EQ(platform_poll_event(), PLATFORM_EVENT_PAUSE);
+    EXPECT_EQ(platform_poll_event(), PLATFORM_EVENT_PAUSE);
+    EXPECT_EQ(platform_poll_event(), PLATFORM_EVENT_FOCUS_LOST);
+
+    const std::vector<uint8_t> picture(static_cast<size_t>(W) * H, 7);
+    Palette palette{};
+    palette[7] = Colour{200, 100, 50, 255};
+    platform_present(picture.data(), W, W, H, palette.data());
+    auto screen = [] {
+        int w = 0, h = 0;
+        SDL_GetRendererOutputSize(sdl_edge_renderer(), &w, &h);
+        std::vector<uint32_t> px(static_cast<size_t>(w) * static_cast<size_t>(h));
+        EXPECT_EQ(SDL_RenderReadPixels(sdl_edge_renderer(), nullptr, SDL_PIXELFORMAT_ARGB8888, px.data(), w * 4), 0);
+        const SDL_Rect box = letterbox_rect(w, h, W, H);
+        int white = 0;
+        for (int y = box.y; y < box.y + box.h; ++y) {
+            for (int x = box.x; x < box.x + box.w; ++x) white += (px[size_t(y * w + x)] & 0xFFFFFF) == 0xFFFFFF;
+        }
+        return std::make_pair(px[size_t(box.y * w + box.x)] & 0xFFFFFF, white);
+    };
+    EXPECT_EQ(screen(), std::make_pair(0xC86432u, 0));
+    platform_show_paused(true);
+    const auto [corner, white] = screen();
+    EXPECT_LT(corner >> 16, 0x60u) << "dimmed";
+    EXPECT_GT(corner >> 16, 0u) << "still seen";
+    EXPECT_GT(white, 1000) << "the word";
+    // The picture the game presented, and that F12 saves, is untouched.
+    const PlatformPicture kept = platform_picture();
+    ASSERT_NE(kept.pixels, nullptr);
+    EXPECT_TRUE(std::all_of(kept.pixels, kept.pixels + W * H, [](uint8_t p) { return p == 7; }));
+    platform_show_paused(false);
+    EXPECT_EQ(screen(), std::make_pair(0xC86432u, 0));
+    platform_window_close();
+}
+
+TEST(PadBack, QuitsOnlyOnceHeldASecond)
+{
+    for (uint32_t held : {0u, 999u, 1000u}) {
+        PadReading pad;
+        pad.held[SDL_CONTROLLER_BUTTON_BACK] = held > 0;
+        pad.back_held_ms = held;
+        uint8_t keys[256] = {};
+        key_state_add_pad(pad, keys);
+        EXPECT_EQ(keys[PC_SCAN_ESCAPE] != 0, held >= PAD_BACK_HOLD_MS) << held;
+    }
+}
+
+// The effect and a steady music at the volumes given, as the disk driver's
+// file has them: the largest left sample with the effect, and without.
+std::pair<int, int> disk_peaks(int music, int effects)
+{
+    TempDir dir;
+    const std::string out = dir.file("out.raw");
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", out.c_str(), 1);
+    EXPECT_EQ(sfx_init(), 1);
+    EXPECT_EQ(sfx_device_open(), 1);
+    static const std::vector<uint8_t> effect(2205, 0xC0);  // a quarter of full scale, 0.2 s
+    mixer_attach(0, effect.data(), static_cast<uint32_t>(effect.size()));
+    mixer_set_music([](float* left, float* right, int frames) {
+        std::fill(left, left + frames, 0.1f);
+        std::fill(right, right + frames, 0.1f);
+    });
+    mixer_set_volumes(music, effects);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    mixer_start(0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    sfx_shutdown();
+    mixer_reset();
+    mixer_set_volumes(100, 100);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    unsetenv("SDL_DISKAUDIOFILE");
+    const std::string raw = file_text(out);
+    std::vector<int16_t> samples(raw.size() / 2);
+    std::memcpy(samples.data(), raw.data(), samples.size() * 2);
+    int peak = 0;
+    for (size_t i = 0; i < samples.size(); i += 2) peak = std::max(peak, int(samples[i]));
+    // The effect is long over by the last buffer: the music alone.
+    return {peak, samples.size() < 2 ? -1 : int(samples[samples.size() - 2])};
+}
+
+TEST(Volumes, ScaleTheEffectsAndTheMusicOnTheDevice)
+{
+    // Full scale: the effect (a quarter) over the music (a tenth).
+    EXPECT_EQ(disk_peaks(100, 100), std::make_pair(11468, 3277));
+    EXPECT_EQ(disk_peaks(50, 100), std::make_pair(9830, 1638));
+    EXPECT_EQ(disk_peaks(0, 50), std::make_pair(4096, 0));
+    EXPECT_EQ(disk_peaks(0, 0), std::make_pair(0, 0));
+}
+
+TEST(Soundfonts, TheNamedOneThenSdlSoundfontsThenTheGamesOwnEachRefusalOneLine)
+{
+    TempDir dir;
+    const std::string named = dir.file("absent.sf2");
+    const std::string junk = dir.write("junk.sf2", std::string(4000, 'Z'));
+    const std::string gone = dir.file("gone.sf2");
+    setenv("SDL_SOUNDFONTS", (junk + "::" + gone).c_str(), 1);
+    Settings settings;
+    settings.soundfont = named;
+    shell_use_settings(settings, "");
+    unsetenv("SDL_SOUNDFONTS");
+    ASSERT_EQ(sfx_init(), 1);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(midi_init(), 1);
+    const std::string said = testing::internal::GetCapturedStderr();
+    const size_t first = said.find("kestrava: " + named + ": ");
+    const size_t second = said.find("kestrava: " + junk + ": ");
+    const size_t third = said.find("kestrava: " + gone + ": ");
+    EXPECT_EQ(first, 0u) << said;
+    EXPECT_TRUE(first < second && second < third && third != std::string::npos) << said;
+    if (midi_synth_ready()) {
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 3) << said;
+    }
+    midi_shutdown();
+    sfx_shutdown();
+    shell_use_settings(Settings{}, "");
+}
+
+TEST(Renderer, SoftwareOpenGlIsToldByItsName)
+{
+    EXPECT_TRUE(gl_renderer_is_software("llvmpipe (LLVM 15.0.6, 256 bits)"));
+    EXPECT_TRUE(gl_renderer_is_software("softpipe"));
+    EXPECT_TRUE(gl_renderer_is_software("Software Rasterizer"));
+    EXPECT_FALSE(gl_renderer_is_software("Mesa Intel(R) UHD Graphics 620 (KBL GT2)"));
+    EXPECT_FALSE(gl_renderer_is_software("AMD Radeon RX 6600 (navi23, LLVM 15.0.6, DRM 3.49, 6.1.0)"));
+    EXPECT_FALSE(gl_renderer_is_software(nullptr));
+}
+
+}  // namespace
