@@ -19,6 +19,8 @@
 Display display{};
 int surface_blit(Surface*, int, int, int, int, Surface*, int) { return 0; }
 int text_draw(const char*, int, int, uint32_t, Surface*) { return 0; }
+uint32_t text_colour_at_least(uint32_t colour, float, const Surface*) { return colour; }
+uint32_t frame_start = 0;
 int sfx_play(int, uint32_t) { return 0; }
 int sfx_status(int) { return 0; }
 int sfx_stop_all() { return 0; }
