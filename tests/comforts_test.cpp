@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "base/report.h"
 #include "game/rules.h"
@@ -39,7 +40,7 @@ protected:
     }
     // Runs the main loop on the queued events with a recording going; the
     // recording's lines.
-    std::string recorded_run(std::initializer_list<PlatformEvent> events, const Settings& settings = {})
+    std::string recorded_run(const std::vector<PlatformEvent>& events, const Settings& settings = {})
     {
         std::FILE* file = std::fopen(dir.file("run.keys").c_str(), "w");
         EXPECT_NE(file, nullptr);
@@ -61,35 +62,34 @@ constexpr PlatformEvent OTHER = PLATFORM_EVENT_OTHER;
 constexpr PlatformEvent FOCUS_LOST = PLATFORM_EVENT_FOCUS_LOST;
 constexpr PlatformEvent QUIT = PLATFORM_EVENT_QUIT;
 
-TEST_F(Comforts, APausedGameRunsNoFrameAndRecordsNoLine)
+// Each pass of the loop takes one event and runs one frame unless paused;
+// the recording counts the frames. ESC quits a paused game, held or tapped.
+TEST_F(Comforts, APausedGameRunsNoFrameAndEscStillQuits)
 {
-    // Two frames, a pause over eleven passes, two frames, then the quit.
-    const std::string run = recorded_run({NONE, NONE, PAUSE, OTHER, OTHER, OTHER, OTHER, OTHER, OTHER, OTHER,
-                                          OTHER, OTHER, OTHER, PAUSE, NONE, QUIT});
-    EXPECT_EQ(count_lines(run), 4) << run;
-}
-
-TEST_F(Comforts, LosingFocusPausesUnlessTurnedOff)
-{
-    EXPECT_EQ(count_lines(recorded_run({NONE, FOCUS_LOST, OTHER, OTHER, OTHER, PAUSE, QUIT})), 2);
-    TearDown();
-    SetUp();
-    Settings played_on;
-    played_on.focus_pause = false;
-    EXPECT_EQ(count_lines(recorded_run({NONE, FOCUS_LOST, OTHER, OTHER, OTHER, QUIT}, played_on)), 5);
-}
-
-TEST_F(Comforts, EscQuitsAPausedGameAtOnce)
-{
-    std::array<uint8_t, 256> esc{};
-    esc[DIK_ESCAPE] = 0x80;
-    headless_set_keys(esc.data());
-    // Nothing but the pause is queued: only ESC ends this loop.
-    EXPECT_EQ(recorded_run({PAUSE}), "");
-    // A tap, gone from the keys before the game looks: its event quits.
-    TearDown();
-    SetUp();
-    EXPECT_EQ(recorded_run({PAUSE, OTHER, PLATFORM_EVENT_ESCAPE, OTHER, PAUSE, QUIT}), "");
+    struct Case {
+        std::vector<PlatformEvent> events;
+        bool focus_pause;
+        bool esc_held;
+        long frames;
+    };
+    const Case cases[] = {
+        {{NONE, NONE, PAUSE, OTHER, OTHER, OTHER, OTHER, PAUSE, NONE, QUIT}, true, false, 4},
+        {{NONE, FOCUS_LOST, OTHER, OTHER, OTHER, PAUSE, QUIT}, true, false, 2},
+        {{NONE, FOCUS_LOST, OTHER, OTHER, OTHER, QUIT}, false, false, 5},
+        {{PAUSE}, true, true, 0},  // nothing else queued: only ESC ends this loop
+        {{PAUSE, OTHER, PLATFORM_EVENT_ESCAPE, OTHER, PAUSE, QUIT}, true, false, 0},  // a tap, gone before the look
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.events.size() << " events");
+        std::array<uint8_t, 256> keys{};
+        keys[DIK_ESCAPE] = c.esc_held ? 0x80 : 0;
+        headless_set_keys(keys.data());
+        Settings settings;
+        settings.focus_pause = c.focus_pause;
+        EXPECT_EQ(count_lines(recorded_run(c.events, settings)), c.frames);
+        TearDown();
+        SetUp();
+    }
 }
 
 TEST_F(Comforts, SteadyColoursHoldHalfASecondAndAreNeverDark)

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "../support/sdl_events.h"
 #include "../support/temp_dir.h"
 #include "audio/midi.h"
 #include "audio/mixer.h"
@@ -30,25 +31,15 @@ namespace {
 constexpr int W = 640;
 constexpr int H = 480;
 
-void push_key(SDL_Scancode key, Uint8 repeat)
-{
-    SDL_Event e{};
-    e.type = SDL_KEYDOWN;
-    e.key.repeat = repeat;
-    e.key.keysym.scancode = key;
-    e.key.windowID = SDL_GetWindowID(sdl_edge_window());
-    SDL_PushEvent(&e);
-}
-
 TEST(PauseAtTheEdge, KeysAndFocusLossAreReportedAndThePictureIsDimmedOnScreenOnly)
 {
     report_clear();
     ASSERT_EQ(platform_window_open("Kestrava", W, H), 1) << report_text();
     while (platform_poll_event() != PLATFORM_EVENT_NONE) {
     }
-    push_key(SDL_SCANCODE_P, 0);
-    push_key(SDL_SCANCODE_P, 1);  // held: no second pause
-    push_key(SDL_SCANCODE_PAUSE, 0);
+    push_key(SDL_SCANCODE_P);
+    push_key(SDL_SCANCODE_P, KMOD_NONE, 1);  // held: no second pause
+    push_key(SDL_SCANCODE_PAUSE);
     SDL_Event focus{};
     focus.type = SDL_WINDOWEVENT;
     focus.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
