@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 struct SDL_Surface;
 struct SDL_Palette;
@@ -53,4 +54,9 @@ int text_init(const char* font_path);
 void text_shutdown();
 int text_draw(const char* text, int x, int y, uint32_t colour, Surface* surface);
 
+// The game's font is DejaVu Sans Bold: asked of fontconfig first, then looked
+// for where Debian puts it.
+constexpr const char* TEXT_FONT_NAME = "DejaVu Sans Bold";
 constexpr const char* TEXT_FONT_PATH = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
+// The font file, or "" when neither fontconfig nor the fixed path has it.
+std::string text_find_font();
