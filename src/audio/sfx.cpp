@@ -109,26 +109,27 @@ int sfx_convert(const WavData& wav, std::vector<uint8_t>& out, const char** why)
     } else if (f.wBitsPerSample == 32) {
         from = AUDIO_S32LSB;
     }
-    SDL_AudioStream* stream = SDL_NewAudioStream(from, static_cast<Uint8>(f.nChannels),
-                                                 static_cast<int>(f.nSamplesPerSec), AUDIO_U8, 1,
-                                                 static_cast<int>(EFFECT_SAMPLE_RATE));
-    if (!stream) {
+    // SDL's audio stream drops the last few hundredths of a second even when
+    // flushed; the one-pass converter keeps the effect's whole length.
+    SDL_AudioCVT cvt{};
+    if (SDL_BuildAudioCVT(&cvt, from, static_cast<Uint8>(f.nChannels), static_cast<int>(f.nSamplesPerSec), AUDIO_U8,
+                          1, static_cast<int>(EFFECT_SAMPLE_RATE)) < 0) {
         *why = "the sound converter cannot take this format";
         return 0;
     }
-    const bool put = SDL_AudioStreamPut(stream, samples, static_cast<int>(bytes)) == 0 &&
-                     SDL_AudioStreamFlush(stream) == 0;
-    const int available = put ? SDL_AudioStreamAvailable(stream) : 0;
-    if (available > 0) {
-        out.resize(static_cast<size_t>(available));
-        const int got = SDL_AudioStreamGet(stream, out.data(), available);
-        out.resize(got > 0 ? static_cast<size_t>(got) : 0);
-    }
-    SDL_FreeAudioStream(stream);
-    if (out.empty()) {
-        *why = put ? "too short to leave a sample at 11025 Hz" : "the sound converter failed";
+    std::vector<uint8_t> work(static_cast<size_t>(bytes) * static_cast<size_t>(cvt.len_mult));
+    std::memcpy(work.data(), samples, bytes);
+    cvt.buf = work.data();
+    cvt.len = static_cast<int>(bytes);
+    if (SDL_ConvertAudio(&cvt) != 0) {
+        *why = "the sound converter failed";
         return 0;
     }
+    if (cvt.len_cvt <= 0) {
+        *why = "too short to leave a sample at 11025 Hz";
+        return 0;
+    }
+    out.assign(work.data(), work.data() + cvt.len_cvt);
     return 1;
 }
 
