@@ -107,8 +107,10 @@ std::string check_image(DataFile file, const LoadedBitmap* splash, bool& ok)
     if (!demand.empty()) {
         ok = false;
         line += ": refused: " + demand;
-    } else if (file == DATA_SPLASH || !splash) {
+    } else if (file == DATA_SPLASH) {
         line += ": loaded; its palette is the game's";
+    } else if (!splash) {
+        line += ": loaded; palette not compared, as splash.bmp is not loaded";
     } else {
         line += ": loaded; " + palette_note(image, *splash);
     }
