@@ -19,6 +19,14 @@ static int failed(const char* file, const char* reason)
     return 0;
 }
 
+static int fill_cell(const LoadedBitmap& sheet, const char* file, const SpriteSize& size, int column, int row,
+                     Surface* target)
+{
+    if (!surface_fill_from_cell(sheet, target, size.width, size.height, column, row, 1))
+        return failed(file, "sheet too small for its cells or not 8 bits per pixel");
+    return 1;
+}
+
 // A new surface for one cell of a sheet, stored at once so that shut-down
 // releases it whatever happens next; then filled from the cell.
 static int cut_cell(const LoadedBitmap& sheet, const char* file, const SpriteSize& size, int column, int row,
@@ -26,9 +34,7 @@ static int cut_cell(const LoadedBitmap& sheet, const char* file, const SpriteSiz
 {
     target = surface_create(size.width, size.height, DDSCAPS_VIDEOMEMORY, 0);
     if (!target) return failed(file, "out of memory");
-    if (!surface_fill_from_cell(sheet, target, size.width, size.height, column, row, 1))
-        return failed(file, "sheet too small for its cells or not 8 bits per pixel");
-    return 1;
+    return fill_cell(sheet, file, size, column, row, target);
 }
 
 // Reads a sheet and cuts the body's pictures from its first row.
@@ -56,8 +62,10 @@ static int load_ship_sheet(Ship& ship)
         if (!ship.frames[i] || !ship.thrust_frames[i]) {
             ok = failed(file, "out of memory");
         } else {
-            ok = cut_cell(sheet, file, SHIP_SPRITE, i, 0, ship.frames[i]) &&
-                 cut_cell(sheet, file, SHIP_SPRITE, i, 1, ship.thrust_frames[i]);
+            // Filled where they stand: cutting anew would drop the pair
+            // just made, which nothing would ever release.
+            ok = fill_cell(sheet, file, SHIP_SPRITE, i, 0, ship.frames[i]) &&
+                 fill_cell(sheet, file, SHIP_SPRITE, i, 1, ship.thrust_frames[i]);
         }
     }
     bmp_release(sheet);
