@@ -309,20 +309,6 @@ int bmp_release(LoadedBitmap& bitmap)
     return 1;
 }
 
-int bmp_flip_rows(uint8_t* pixels, int bytes_per_row, int rows)
-{
-    const size_t total = static_cast<size_t>(bytes_per_row) * static_cast<size_t>(rows);
-    auto* work = static_cast<uint8_t*>(std::malloc(total ? total : 1));
-    if (!work) return 0;
-    std::memcpy(work, pixels, total);
-    for (int i = 0; i < rows; ++i) {
-        std::memcpy(pixels + static_cast<size_t>(rows - 1 - i) * bytes_per_row,
-                    work + static_cast<size_t>(i) * bytes_per_row, static_cast<size_t>(bytes_per_row));
-    }
-    std::free(work);
-    return 1;
-}
-
 std::vector<uint8_t> bmp_encode_8bit(int width, int height, const uint8_t* top_first_pixels, const Palette& palette)
 {
     const auto stride = static_cast<size_t>(bmp_row_stride(width, 8));

@@ -76,7 +76,6 @@ int64_t bmp_row_stride(int32_t width, int bit_count);
 
 int bmp_read(LoadedBitmap& bitmap, const char* path);
 int bmp_release(LoadedBitmap& bitmap);
-int bmp_flip_rows(uint8_t* pixels, int bytes_per_row, int rows);
 
 void bmp_decode_file_header(const uint8_t* bytes, BITMAPFILEHEADER& header);
 void bmp_decode_info_header(const uint8_t* bytes, BITMAPINFOHEADER& header);
