@@ -42,6 +42,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(frames.empty());
         std::string line;
         FUZZ_CHECK(line_of(text, size, error.line, line));
+        FUZZ_CHECK(error.fault != KEYSCRIPT_TOO_MANY_LINES);  // no input is that long
+        if (error.fault == KEYSCRIPT_LINE_TOO_LONG) {
+            FUZZ_CHECK(line.size() > KEYSCRIPT_MAX_LINE_BYTES);
+            return 0;
+        }
         FUZZ_CHECK(!error.word.empty() && line.find(error.word) != std::string::npos);
         for (const char* name : KEY_NAMES) FUZZ_CHECK(error.word != name);
         return 0;

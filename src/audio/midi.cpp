@@ -79,7 +79,11 @@ static void render_music(float* left, float* right, int frames)
     fluid_synth_write_float(synth, frames, left, 0, 1, right, 0, 1);
 }
 
-const MidiSlot& midi_slot(int id) { return music_bank[id]; }
+const MidiSlot& midi_slot(int id)
+{
+    static const MidiSlot none{nullptr, nullptr, -1, MIDI_FREE, 0};
+    return id >= 0 && id < MUSIC_SLOTS ? music_bank[id] : none;
+}
 int midi_current_track() { return current_track; }
 int midi_synth_ready() { return synth != nullptr; }
 
@@ -257,8 +261,12 @@ int midi_load(const char* filename)
     return id;
 }
 
+// An id from a failed load is -1: it names no slot.
+static bool names_a_slot(int id) { return id >= 0 && id < MUSIC_SLOTS; }
+
 int midi_play(int id)
 {
+    if (!names_a_slot(id)) return 0;
     MidiSlot& slot = music_bank[id];
     if (!slot.segment || slot.play_state == MIDI_FREE) return 0;
     if (current_track != -1) midi_stop(current_track);
@@ -273,6 +281,7 @@ int midi_play(int id)
 
 int midi_stop(int id)
 {
+    if (!names_a_slot(id)) return 0;
     MidiSlot& slot = music_bank[id];
     if (!slot.segment || slot.play_state == MIDI_FREE) return 0;
     end_player(slot);

@@ -5,6 +5,8 @@
 // file's name).
 #pragma once
 
+#include <string>
+
 enum DataFile : int {
     DATA_SPLASH,
     DATA_BACKDROP,
@@ -58,3 +60,17 @@ constexpr const char* data_file_name(DataFile file)
     const char* name = DATA_FILES[file];
     return name[0] == '.' && name[1] == '/' ? name + 2 : name;
 }
+
+// Where each file is read from. Unless told otherwise, its name in the
+// working directory. A mod is a folder of what changed: each file is looked
+// for in the data folder first and, missing there, taken from the installed
+// data folder, so a mod folder holds only the files a player replaced.
+enum DataOrigin { DATA_FROM_FOLDER, DATA_FROM_INSTALLED, DATA_NOWHERE };
+
+// Looks every file up once. `folder` empty or "." is the working directory;
+// `installed` empty is none.
+void data_set_folders(const std::string& folder, const std::string& installed);
+// The path to open the file by; where it is missing everywhere, its path in
+// the data folder, so that the failure names it.
+const char* data_path(DataFile file);
+DataOrigin data_origin(DataFile file);

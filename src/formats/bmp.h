@@ -44,13 +44,31 @@ constexpr size_t BMP_INFO_HEADER_BYTES = 40;
 constexpr size_t BMP_PALETTE_BYTES = 1024;
 constexpr uint8_t PC_NOCOLLAPSE = 4;
 
+constexpr uint32_t BI_RGB = 0;
+constexpr uint32_t BI_RLE8 = 1;
+constexpr uint32_t BI_RLE4 = 2;
+constexpr uint32_t BI_BITFIELDS = 3;
+constexpr uint32_t BI_JPEG = 4;
+constexpr uint32_t BI_PNG = 5;
+
+// An image as the game uses it. Palette images of 1, 4 or 8 bits, stored
+// plain or run-length coded, come out as one byte a pixel: the info header
+// then says 8 bits and holds the decoded size, while `file_bits` and the
+// header's biSize and biCompression still say what the file held. Rows are
+// always top first; biHeight keeps the file's sign.
 struct LoadedBitmap {
     BITMAPFILEHEADER file_header;
     BITMAPINFOHEADER info_header;
-    std::array<PALETTEENTRY, 256> palette;
+    std::array<PALETTEENTRY, 256> palette;  // entries past the file's own are black
     uint8_t* pixels;
     size_t pixel_bytes;  // the size of pixels, for the cell copy's bounds check
+    uint16_t file_bits;   // bits a pixel as stored
+    int palette_entries;  // entries the file really holds
 };
+
+// "40-byte header, 8 bits, RLE8, 256 colours": what a file held, for the
+// data checker's lines.
+void bmp_describe(const LoadedBitmap& bitmap, char* out, size_t size);
 
 // Bytes of one stored row: width x bits / 8, rounded up to a multiple of 4.
 // 0 when the width or bit count is out of range.
@@ -58,7 +76,6 @@ int64_t bmp_row_stride(int32_t width, int bit_count);
 
 int bmp_read(LoadedBitmap& bitmap, const char* path);
 int bmp_release(LoadedBitmap& bitmap);
-int bmp_flip_rows(uint8_t* pixels, int bytes_per_row, int rows);
 
 void bmp_decode_file_header(const uint8_t* bytes, BITMAPFILEHEADER& header);
 void bmp_decode_info_header(const uint8_t* bytes, BITMAPINFOHEADER& header);

@@ -41,6 +41,47 @@ static FindResult find_chunk(const uint8_t* bytes, size_t pos, size_t end, const
     return FIND_MISSING;
 }
 
+// The tail every extensible subformat shares; its first two bytes name the
+// samples as the plain format tag would.
+static constexpr uint8_t SUBFORMAT_TAIL[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                               0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+// Rates far outside what any tool writes for a sound are a damaged header.
+constexpr uint32_t WAV_LOWEST_RATE = 1000;
+constexpr uint32_t WAV_HIGHEST_RATE = 384000;
+
+// Decodes the format fields and says what, if anything, the effect bank
+// cannot take from them.
+static const char* sample_format(const uint8_t* f, uint64_t fmt_size, WavData& out)
+{
+    WAVEFORMATEX& format = out.format;
+    format.wFormatTag = get16le(f);
+    format.nChannels = get16le(f + 2);
+    format.nSamplesPerSec = get32le(f + 4);
+    format.nAvgBytesPerSec = get32le(f + 8);
+    format.nBlockAlign = get16le(f + 12);
+    format.wBitsPerSample = get16le(f + 14);
+    // The usual 16-byte PCM chunk has no extra-size field.
+    format.cbSize = fmt_size >= 18 ? get16le(f + 16) : 0;
+    out.samples = format.wFormatTag;
+    if (format.wFormatTag == WAVE_FORMAT_EXTENSIBLE) {
+        if (fmt_size < 40 || format.cbSize < 22) return "extensible format chunk is too short for its subformat";
+        out.samples = get16le(f + 24);
+        if (std::memcmp(f + 26, SUBFORMAT_TAIL, sizeof SUBFORMAT_TAIL) != 0 ||
+            (out.samples != WAVE_FORMAT_PCM && out.samples != WAVE_FORMAT_IEEE_FLOAT))
+            return "extensible format whose samples are neither PCM nor float";
+    }
+    if (out.samples != WAVE_FORMAT_PCM && out.samples != WAVE_FORMAT_IEEE_FLOAT) return "not PCM data";
+    const int bits = format.wBitsPerSample;
+    if (out.samples == WAVE_FORMAT_PCM && bits != 8 && bits != 16 && bits != 24 && bits != 32)
+        return "PCM samples of other than 8, 16, 24 or 32 bits";
+    if (out.samples == WAVE_FORMAT_IEEE_FLOAT && bits != 32) return "float samples of other than 32 bits";
+    if (format.nChannels != 1 && format.nChannels != 2) return "neither mono nor stereo";
+    if (format.nBlockAlign != format.nChannels * bits / 8) return "frame size does not match the channels and bits";
+    if (format.nSamplesPerSec < WAV_LOWEST_RATE || format.nSamplesPerSec > WAV_HIGHEST_RATE)
+        return "sample rate outside 1000 to 384000 Hz";
+    return nullptr;
+}
+
 int wav_parse(const uint8_t* bytes, size_t size, WavData& out, const char** why)
 {
     if (size < 12) {
@@ -74,16 +115,8 @@ int wav_parse(const uint8_t* bytes, size_t size, WavData& out, const char** why)
         return 0;
     }
     const uint8_t* f = bytes + fmt.body;
-    out.format.wFormatTag = get16le(f);
-    out.format.nChannels = get16le(f + 2);
-    out.format.nSamplesPerSec = get32le(f + 4);
-    out.format.nAvgBytesPerSec = get32le(f + 8);
-    out.format.nBlockAlign = get16le(f + 12);
-    out.format.wBitsPerSample = get16le(f + 14);
-    // The usual 16-byte PCM chunk has no extra-size field.
-    out.format.cbSize = fmt.size >= 18 ? get16le(f + 16) : 0;
-    if (out.format.wFormatTag != WAVE_FORMAT_PCM) {
-        *why = "not PCM data";
+    if (const char* problem = sample_format(f, fmt.size, out)) {
+        *why = problem;
         return 0;
     }
 
@@ -104,9 +137,25 @@ int wav_parse(const uint8_t* bytes, size_t size, WavData& out, const char** why)
         *why = "data chunk is empty";
         return 0;
     }
+    // A frame cut in half at the end is not a sound.
+    const uint64_t whole = held - held % out.format.nBlockAlign;
+    if (whole == 0) {
+        *why = "data chunk holds less than one sample frame";
+        return 0;
+    }
     out.data = bytes + data.body;
-    out.data_bytes = static_cast<uint32_t>(held);
+    out.data_bytes = static_cast<uint32_t>(whole);
     return 1;
+}
+
+void wav_describe(const WavData& wav, char* out, size_t size)
+{
+    const WAVEFORMATEX& f = wav.format;
+    const double seconds = static_cast<double>(wav.data_bytes) / f.nBlockAlign / f.nSamplesPerSec;
+    std::snprintf(out, size, "WAV %u-bit %s%s, %s, %u Hz, %.2f s", f.wBitsPerSample,
+                  wav.samples == WAVE_FORMAT_IEEE_FLOAT ? "float" : "PCM",
+                  f.wFormatTag == WAVE_FORMAT_EXTENSIBLE ? " (extensible)" : "", f.nChannels == 1 ? "mono" : "stereo",
+                  f.nSamplesPerSec, seconds);
 }
 
 // --- writing ---------------------------------------------------------------

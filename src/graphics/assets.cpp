@@ -42,8 +42,8 @@ template <size_t N>
 static int load_sheet(DataFile file, const SpriteSize& size, std::array<Surface*, N>& frames)
 {
     LoadedBitmap sheet{};
-    int ok = bmp_read(sheet, DATA_FILES[file]);
-    for (int i = 0; ok && i < size.frames; ++i) ok = cut_cell(sheet, DATA_FILES[file], size, i, 0, frames[i]);
+    int ok = bmp_read(sheet, data_path(file));
+    for (int i = 0; ok && i < size.frames; ++i) ok = cut_cell(sheet, data_path(file), size, i, 0, frames[i]);
     bmp_release(sheet);
     return ok;
 }
@@ -52,7 +52,7 @@ static int load_sheet(DataFile file, const SpriteSize& size, std::array<Surface*
 // surfaces of a column are made first, then filled, row 0 first.
 static int load_ship_sheet(Ship& ship)
 {
-    const char* file = DATA_FILES[DATA_SHEET_SHIP];
+    const char* file = data_path(DATA_SHEET_SHIP);
     LoadedBitmap sheet{};
     if (!bmp_read(sheet, file)) return 0;
     int ok = 1;
@@ -62,6 +62,8 @@ static int load_ship_sheet(Ship& ship)
         if (!ship.frames[i] || !ship.thrust_frames[i]) {
             ok = failed(file, "out of memory");
         } else {
+            // Filled where they stand: cutting anew would drop the pair
+            // just made, which nothing would ever release.
             ok = fill_cell(sheet, file, SHIP_SPRITE, i, 0, ship.frames[i]) &&
                  fill_cell(sheet, file, SHIP_SPRITE, i, 1, ship.thrust_frames[i]);
         }
@@ -80,7 +82,7 @@ int load_assets()
 {
     World& w = world;
     for (int i = 0; i < MUSIC_TRACKS; ++i) {
-        const char* file = DATA_FILES[DATA_MUSIC_CLASSIC + i];
+        const char* file = data_path(static_cast<DataFile>(DATA_MUSIC_CLASSIC + i));
         w.music_tracks[i] = midi_load(file);
         if (w.music_tracks[i] == -1) return failed(file, "cannot load the music");
     }
@@ -96,8 +98,8 @@ int load_assets()
         {DATA_SOUND_LEVCOMP, &w.snd_levcomp},
     };
     for (const Effect& e : effects) {
-        *e.id = sfx_load_wav(DATA_FILES[e.file], EFFECT_FLAGS);
-        if (*e.id == -1) return failed(DATA_FILES[e.file], "cannot load the sound");
+        *e.id = sfx_load_wav(data_path(e.file), EFFECT_FLAGS);
+        if (*e.id == -1) return failed(data_path(e.file), "cannot load the sound");
     }
 
     if (!load_sheet(DATA_SHEET_PROJECTILE, SHOT_SPRITE, w.shots[0].frames)) return 0;

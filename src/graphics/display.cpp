@@ -6,6 +6,7 @@
 #include <SDL.h>
 
 #include <cstddef>
+#include <string>
 #include <utility>
 
 #include "audio/midi.h"
@@ -46,8 +47,15 @@ static int load_screen_image(const char* path, Surface*& target)
 
 int display_init()
 {
-    if (!text_init(TEXT_FONT_PATH)) {
-        report_failure(TEXT_FONT_PATH, "cannot open the font");
+    const std::string font = text_find_font();
+    if (font.empty()) {
+        report_failure("font", (std::string(TEXT_FONT_NAME) + " found neither through fontconfig nor at " +
+                                TEXT_FONT_PATH + "; install fonts-dejavu-core")
+                                   .c_str());
+        return 0;
+    }
+    if (!text_init(font.c_str())) {
+        report_failure(font.c_str(), "cannot open the font");
         return 0;
     }
     display.text_ready = 1;
@@ -73,7 +81,7 @@ int display_init()
 
     // The splash goes straight into the visible buffer, in its own colours.
     LoadedBitmap splash{};
-    const char* splash_file = DATA_FILES[DATA_SPLASH];
+    const char* splash_file = data_path(DATA_SPLASH);
     if (!bmp_read(splash, splash_file)) return 0;
     if (splash.info_header.biBitCount != 8 ||
         !surface_fill_from_cell(splash, display.primary_surface, SCREEN_WIDTH, SCREEN_HEIGHT, 0, 0, 0)) {
@@ -90,8 +98,8 @@ int display_init()
     bmp_release(splash);
     platform_delay(4000);
 
-    if (!load_screen_image(DATA_FILES[DATA_BACKDROP], display.backdrop_surface)) return 0;
-    if (!load_screen_image(DATA_FILES[DATA_INTROTEXT], display.intro_text_surface)) return 0;
+    if (!load_screen_image(data_path(DATA_BACKDROP), display.backdrop_surface)) return 0;
+    if (!load_screen_image(data_path(DATA_INTROTEXT), display.intro_text_surface)) return 0;
 
     const Rect screen{0, 0, SCREEN_WIDTH, SCREEN_HEIGHT};
     display.screen_clipper = clipper_attach(display.back_buffer, 1, &screen);

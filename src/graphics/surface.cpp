@@ -5,6 +5,8 @@
 
 #include <SDL.h>
 #include <SDL_ttf.h>
+#include <fontconfig/fontconfig.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -147,6 +149,38 @@ static uint32_t cached_colour;
 static SDL_Palette* cached_palette;
 static uint32_t cached_version;
 static uint8_t cached_index;
+
+std::string text_find_font()
+{
+    std::string found;
+    // Only the very family and a bold weight will do: fontconfig offers its
+    // nearest font for any request, and another font changes every text's
+    // size on screen.
+    if (FcConfig* config = FcInitLoadConfigAndFonts()) {
+        FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>("DejaVu Sans:bold"));
+        if (pattern) {
+            FcConfigSubstitute(config, pattern, FcMatchPattern);
+            FcDefaultSubstitute(pattern);
+            FcResult result = FcResultNoMatch;
+            if (FcPattern* match = FcFontMatch(config, pattern, &result)) {
+                FcChar8* family = nullptr;
+                FcChar8* file = nullptr;
+                int weight = 0;
+                if (FcPatternGetString(match, FC_FAMILY, 0, &family) == FcResultMatch &&
+                    FcPatternGetInteger(match, FC_WEIGHT, 0, &weight) == FcResultMatch &&
+                    FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch &&
+                    std::strcmp(reinterpret_cast<const char*>(family), "DejaVu Sans") == 0 &&
+                    weight >= FC_WEIGHT_BOLD && access(reinterpret_cast<const char*>(file), R_OK) == 0)
+                    found = reinterpret_cast<const char*>(file);
+                FcPatternDestroy(match);
+            }
+            FcPatternDestroy(pattern);
+        }
+        FcConfigDestroy(config);
+    }
+    if (found.empty() && access(TEXT_FONT_PATH, R_OK) == 0) found = TEXT_FONT_PATH;
+    return found;
+}
 
 int text_init(const char* font_path)
 {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 struct SDL_Surface;
 struct SDL_Palette;
@@ -60,4 +61,9 @@ float colour_luminance(uint32_t colour);
 // palette's brightest colour when none is bright enough.
 uint32_t text_colour_at_least(uint32_t colour, float luminance, const Surface* surface);
 
+// The game's font is DejaVu Sans Bold: asked of fontconfig first, then looked
+// for where Debian puts it.
+constexpr const char* TEXT_FONT_NAME = "DejaVu Sans Bold";
 constexpr const char* TEXT_FONT_PATH = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
+// The font file, or "" when neither fontconfig nor the fixed path has it.
+std::string text_find_font();

@@ -26,6 +26,7 @@ static uint32_t latched_mark;
 static KeyState frame_keys;
 static std::FILE* record_file;
 static bool record_failed;
+static size_t recorded_lines;
 static std::array<std::string, 128> record_lines;  // the line of each mask, made once
 static std::vector<uint8_t> play_frames;
 static size_t play_next;
@@ -43,8 +44,12 @@ static void latch_frame(const KeyState& last)
     if (keyboard_open) platform_keyboard_read(held.data());
     uint8_t mask = keyscript_mask(held.data());
     if (source == KeySource::RECORD) {
-        if (std::fputs(record_lines[mask].c_str(), record_file) < 0 || std::fputc('\n', record_file) < 0) {
-            record_failed = true;
+        // A script longer than the runner reads would be a recording no one
+        // can play: past the bound the run goes on unrecorded.
+        if (recorded_lines < KEYSCRIPT_MAX_LINES) {
+            ++recorded_lines;
+            if (std::fputs(record_lines[mask].c_str(), record_file) < 0 || std::fputc('\n', record_file) < 0)
+                record_failed = true;
         }
     } else {
         const uint8_t quit = mask & SCRIPT_ESC;
@@ -79,17 +84,20 @@ void keyboard_record(std::FILE* file)
     for (size_t mask = 0; mask < record_lines.size(); ++mask) record_lines[mask] = keyscript_line(uint8_t(mask));
     record_file = file;
     record_failed = false;
+    recorded_lines = 0;
     frame_latched = false;
     source = KeySource::RECORD;
 }
 
 int keyboard_go_live()
 {
-    const bool ok = source != KeySource::RECORD || (!record_failed && std::fflush(record_file) == 0);
+    const bool recording = source == KeySource::RECORD;
+    const bool ok = !recording || (!record_failed && std::fflush(record_file) == 0);
+    const bool cut = recording && recorded_lines >= KEYSCRIPT_MAX_LINES;
     record_file = nullptr;
     source = KeySource::LIVE;
     frame_latched = false;
-    return ok ? 1 : 0;
+    return !ok ? 0 : cut ? 2 : 1;
 }
 
 void keyboard_play(const std::vector<uint8_t>& frames)

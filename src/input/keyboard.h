@@ -19,7 +19,8 @@ void keyboard_shutdown();
 // poll, so that the recording replays exactly. The file stays the caller's.
 void keyboard_record(std::FILE* file);
 // Back to the live keyboard, from a recording or a playback. 0 when a
-// recording could not write every line to its file, else 1.
+// recording could not write every line to its file, 2 when it stopped at
+// the longest script the game reads (KEYSCRIPT_MAX_LINES frames), else 1.
 int keyboard_go_live();
 
 // Playback: from now on each frame holds the keys of the script's next line;

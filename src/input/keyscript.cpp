@@ -45,25 +45,42 @@ static int parse_line(const char* p, const char* end, uint8_t& mask, std::string
     return 1;
 }
 
+// One line without its newline: its mask appended to the frames, or 0 with
+// the fault.
+static int take_line(const char* p, const char* end, std::vector<uint8_t>& frames, KeyScriptError& error)
+{
+    ++error.line;
+    if (static_cast<size_t>(end - p) > KEYSCRIPT_MAX_LINE_BYTES) {
+        error.fault = KEYSCRIPT_LINE_TOO_LONG;
+        return 0;
+    }
+    if (frames.size() >= KEYSCRIPT_MAX_LINES) {
+        error.fault = KEYSCRIPT_TOO_MANY_LINES;
+        return 0;
+    }
+    if (end > p && end[-1] == '\r') --end;
+    uint8_t mask = 0;
+    if (!parse_line(p, end, mask, error.word)) {
+        error.fault = KEYSCRIPT_UNKNOWN_KEY;
+        return 0;
+    }
+    frames.push_back(mask);
+    return 1;
+}
+
 int keyscript_parse(const char* text, size_t size, std::vector<uint8_t>& frames, KeyScriptError& error)
 {
     frames.clear();
+    error = KeyScriptError{};
     const char* p = text;
     const char* end = text + size;
-    int line = 0;
     while (p < end) {
-        ++line;
         const char* newline = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
         const char* line_end = newline ? newline : end;
-        const char* content_end = line_end;
-        if (content_end > p && content_end[-1] == '\r') --content_end;
-        uint8_t mask = 0;
-        if (!parse_line(p, content_end, mask, error.word)) {
-            error.line = line;
+        if (!take_line(p, line_end, frames, error)) {
             frames.clear();
             return 0;
         }
-        frames.push_back(mask);
         p = newline ? newline + 1 : end;
     }
     return 1;
@@ -71,17 +88,47 @@ int keyscript_parse(const char* text, size_t size, std::vector<uint8_t>& frames,
 
 int keyscript_load(const char* path, std::vector<uint8_t>& frames, KeyScriptError& error)
 {
+    frames.clear();
     error = KeyScriptError{};
     std::FILE* f = std::fopen(path, "rb");
     if (!f) return 0;
-    std::vector<char> text;
-    char chunk[65536];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) text.insert(text.end(), chunk, chunk + n);
+    // At most one line is held: a line past its bound ends the read there,
+    // however much the file (or device) still has to give.
+    std::string line;
+    line.reserve(KEYSCRIPT_MAX_LINE_BYTES + 1);
+    int ok = 1;
+    int c;
+    while (ok && (c = std::getc(f)) != EOF) {
+        if (c == '\n') {
+            ok = take_line(line.data(), line.data() + line.size(), frames, error);
+            line.clear();
+        } else if (line.size() > KEYSCRIPT_MAX_LINE_BYTES) {
+            ok = take_line(line.data(), line.data() + line.size(), frames, error);
+        } else {
+            line.push_back(static_cast<char>(c));
+        }
+    }
     const bool read = !std::ferror(f);
     std::fclose(f);
-    if (!read) return 0;
-    return keyscript_parse(text.data(), text.size(), frames, error);
+    if (ok && !read) {
+        frames.clear();
+        error.line = 0;
+        return 0;
+    }
+    if (ok && !line.empty()) ok = take_line(line.data(), line.data() + line.size(), frames, error);
+    if (!ok) frames.clear();
+    return ok;
+}
+
+std::string keyscript_fault_text(const KeyScriptError& error)
+{
+    switch (error.fault) {
+    case KEYSCRIPT_LINE_TOO_LONG: return "line longer than " + std::to_string(KEYSCRIPT_MAX_LINE_BYTES) + " bytes";
+    case KEYSCRIPT_TOO_MANY_LINES:
+        return "more than " + std::to_string(KEYSCRIPT_MAX_LINES) + " lines (24 hours of play)";
+    case KEYSCRIPT_UNKNOWN_KEY: break;
+    }
+    return "unknown key '" + error.word + "'";
 }
 
 void keyscript_key_state(uint8_t mask, uint8_t* key_state)

@@ -1,8 +1,12 @@
-// kestrava: the game. Its data files are read from the working directory; when
-// that does not hold them, from the installed data folder next to the program
-// (../share/games/kestrava from its games/), so that it starts from a desktop menu.
+// kestrava: the game. Its data files are read from the data folder (the
+// working directory, or the one --data names); a file missing there is taken
+// from the installed data folder next to the program (../share/games/kestrava
+// from its games/), so that the game starts from a desktop menu and a mod
+// folder need hold only the files a player replaced.
 //
-//   kestrava [--record FILE | --play FILE] [the player's settings]
+//   kestrava [--data DIR] [--record FILE | --play FILE] [the player's settings]
+//   kestrava --check-data [DIR]
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,16 +19,23 @@
 #include "base/report.h"
 #include "input/keyboard.h"
 #include "input/keyscript.h"
+#include "shell/check_data.h"
 #include "shell/shell.h"
 
 static const char USAGE[] =
-    "usage: kestrava [--record FILE | --play FILE] [SETTINGS]\n"
+    "usage: kestrava [--data DIR] [--record FILE | --play FILE] [SETTINGS]\n"
+    "       kestrava --check-data [DIR]\n"
     "Fly around a burning star, shoot the asteroids and rescue the astronaut.\n"
-    "  --record FILE  play, and write the run to FILE as a key script (FILE must\n"
-    "                 not exist yet)\n"
-    "  --play FILE    play a key script back in the window; ESC quits\n"
-    "  --help         show this and exit\n"
-    "  --version      show the version and exit\n"
+    "  --data DIR        read the data files from DIR; a file missing there comes\n"
+    "                    from the installed data\n"
+    "  --check-data [DIR]  say for each data file where it comes from, its format\n"
+    "                    and what the game makes of it; exit 0 when the game\n"
+    "                    would start on them, 1 when not\n"
+    "  --record FILE     play, and write the run to FILE as a key script (FILE must\n"
+    "                    not exist yet; at most 24 hours of play)\n"
+    "  --play FILE       play a key script back in the window; ESC quits\n"
+    "  --help            show this and exit\n"
+    "  --version         show the version and exit\n"
     "Settings:\n"
     "  --music-volume N    music volume, 0 (silence) to 100 (the default)\n"
     "  --effects-volume N  sound effects volume, 0 to 100 (the default)\n"
@@ -82,16 +93,14 @@ static bool holds_data(const std::string& folder)
     return access((folder + "/" + data_file_name(DATA_SPLASH)).c_str(), R_OK) == 0;
 }
 
-// Where the data files are when the working directory lacks them: beside the
-// program as installed, wherever the installation was moved to, else where
-// the build meant to install them. Returns the folders looked in when none
-// holds them, for the one line that says so; empty when one does.
-static std::string enter_data_folder()
+// The installed data: beside the program as installed, wherever the
+// installation was moved to, else where the build meant to install it. When
+// none holds it, `looked` names every folder tried, the data folder first.
+static std::string installed_data_folder(const std::string& data_folder, std::string& looked)
 {
-    if (holds_data(".")) return {};
     std::vector<std::string> folders;
     char here[4096];
-    folders.emplace_back(getcwd(here, sizeof here) ? here : ".");
+    folders.emplace_back(data_folder != "." ? data_folder : getcwd(here, sizeof here) ? here : ".");
     char exe[4096];
     const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
     if (n > 0) {
@@ -100,12 +109,18 @@ static std::string enter_data_folder()
     }
     folders.emplace_back(KESTRAVA_INSTALL_DATA_DIR);
     for (size_t i = 1; i < folders.size(); ++i) {
-        if (holds_data(folders[i]) && chdir(folders[i].c_str()) == 0) return {};
+        if (holds_data(folders[i])) return folders[i];
     }
-    std::string looked;
     for (size_t i = 0; i < folders.size(); ++i)
         looked += (i == 0 ? "" : i + 1 == folders.size() ? " or " : ", ") + folders[i];
-    return looked;
+    return "";
+}
+
+static bool is_folder(const char* path)
+{
+    struct stat st {};
+    errno = 0;
+    return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 int main(int argc, char** argv)
@@ -113,6 +128,8 @@ int main(int argc, char** argv)
     const char* record_path = nullptr;
     const char* play_path = nullptr;
     std::vector<std::pair<std::string, std::string>> chosen;
+    const char* data_folder = nullptr;
+    bool check = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (const int taken = settings_option(argc, argv, i, chosen)) {
@@ -123,6 +140,12 @@ int main(int argc, char** argv)
         } else if (a == "--version") {
             std::printf("kestrava %s\n", KESTRAVA_VERSION);
             return 0;
+        } else if (a == "--data") {
+            if (i + 1 >= argc) return usage_error("--data takes a folder");
+            data_folder = argv[++i];
+        } else if (a == "--check-data") {
+            check = true;
+            if (i + 1 < argc && argv[i + 1][0] != '-') data_folder = argv[++i];
         } else if (a == "--record" || a == "--play") {
             if (i + 1 >= argc) return usage_error(a + " takes a file name");
             (a == "--record" ? record_path : play_path) = argv[++i];
@@ -133,6 +156,14 @@ int main(int argc, char** argv)
         }
     }
     if (record_path && play_path) return usage_error("--record and --play cannot be used together");
+    if (check && (record_path || play_path)) return usage_error("--check-data plays nothing");
+    if (data_folder && !is_folder(data_folder))
+        return usage_error(std::string(data_folder) + ": " + (errno ? std::strerror(errno) : "not a folder"));
+    const std::string data_dir = data_folder ? data_folder : ".";
+    std::string looked_in;
+    const std::string installed = installed_data_folder(data_dir, looked_in);
+    data_set_folders(data_dir, installed);
+    if (check) return check_data(stdout);
 
     // Both files are named from where the player started the game, before it
     // moves to its data folder.
@@ -153,7 +184,7 @@ int main(int argc, char** argv)
         KeyScriptError bad;
         if (!keyscript_load(play_path, frames, bad)) {
             if (bad.line == 0) return usage_error(std::string(play_path) + ": " + std::strerror(errno));
-            std::fprintf(stderr, "kestrava: %s:%d: unknown key '%s'\n", play_path, bad.line, bad.word.c_str());
+            std::fprintf(stderr, "kestrava: %s:%d: %s\n", play_path, bad.line, keyscript_fault_text(bad).c_str());
             return 2;
         }
         keyboard_play(frames);
@@ -164,10 +195,9 @@ int main(int argc, char** argv)
     settings_load(settings_file, settings);
     for (const auto& [name, value] : chosen) settings_set(settings, name, value);
     shell_use_settings(settings, settings_file);
-    const std::string looked_in = enter_data_folder();
 
     int code = 1;
-    if (!looked_in.empty()) {
+    if (installed.empty() && !holds_data(data_dir)) {
         std::fprintf(stderr, "kestrava: %s: %s in %s\n", data_file_name(DATA_SPLASH), std::strerror(ENOENT),
                      looked_in.c_str());
     } else if (startup_all()) {
@@ -178,10 +208,13 @@ int main(int argc, char** argv)
     }
     shutdown_all();
     if (record) {
-        const bool written = keyboard_go_live() == 1;
-        if (std::fclose(record) != 0 || !written) {
+        const int written = keyboard_go_live();
+        if (std::fclose(record) != 0 || written == 0) {
             std::fprintf(stderr, "kestrava: %s: the recording could not be written whole\n", record_path);
             if (code == 0) code = 1;
+        } else if (written == 2) {
+            std::fprintf(stderr, "kestrava: %s: the recording holds the run's first %zu frames (24 hours), the "
+                         "longest script the game plays\n", record_path, KEYSCRIPT_MAX_LINES);
         }
     }
     return code;

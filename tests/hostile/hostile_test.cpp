@@ -79,7 +79,6 @@ std::vector<Case> hostile_cases()
         {"BmpTruncatedHeader", DATA_SPLASH, head(real(DATA_SPLASH), 30), "truncated BMP header", true},
         {"BmpEmpty", DATA_SHEET_ASTRONAUT, {}, "truncated BMP header"},
         {"BmpWithoutMagic", DATA_BACKDROP, no_magic, "not a BMP file"},
-        {"BmpSizeImageZero", DATA_INTROTEXT, with32(real(DATA_INTROTEXT), BI_SIZE_IMAGE, 0), SIZE_BELOW_ROWS},
         {"BmpSizeImageHuge", DATA_SHEET_STAR, with32(star, BI_SIZE_IMAGE, 0xFFFFFFF0u), "BMP image size too large"},
         {"BmpSizeImageBelowRows", DATA_SHEET_ASTEROID, with32(rock, BI_SIZE_IMAGE, 16511), SIZE_BELOW_ROWS},
         {"BmpSizeImagePastTheFile", DATA_SHEET_EXPLOSION, with32(blast, BI_SIZE_IMAGE, 60u << 20), PIXELS_CUT},
@@ -92,9 +91,8 @@ std::vector<Case> hostile_cases()
         {"BmpHeightMostNegative", DATA_SHEET_STAR, with32(star, BI_HEIGHT, 0x80000000u), TOO_LARGE},
         {"BmpSizesOverflow32Bits", DATA_SHEET_STAR, with32(with32(star, BI_WIDTH, 70000), BI_HEIGHT, 70000), TOO_LARGE},
         // Images: bit counts.
-        {"Bmp1Bit", DATA_SHEET_ASTEROID, bmp_image(513, 32, 1), "unsupported BMP bit count"},
-        {"Bmp4Bit", DATA_SHEET_SHIP, bmp_image(369, 39, 4), "unsupported BMP bit count"},
-        {"Bmp32Bit", DATA_SPLASH, bmp_image(640, 480, 32), "unsupported BMP bit count"},
+        {"Bmp2Bit", DATA_SHEET_ASTEROID, bmp_image(513, 32, 2), "unsupported BMP bit count"},
+        {"Bmp32Bit", DATA_SPLASH, bmp_image(640, 480, 32), SCREEN_CUT},
         {"Bmp24BitSheet", DATA_SHEET_STAR, bmp_image(156, 26, 24), SHEET_CUT},
         {"Bmp16BitScreen", DATA_INTROTEXT, bmp_image(640, 480, 16), SCREEN_CUT},
         {"Bmp24BitSplash", DATA_SPLASH, bmp_image(640, 480, 24), SCREEN_CUT},
@@ -106,7 +104,11 @@ std::vector<Case> hostile_cases()
         {"SheetWithoutItsSecondRow", DATA_SHEET_SHIP, bmp_image(369, 37, 8), SHEET_CUT},
         {"ScreenImageTooSmall", DATA_BACKDROP, bmp_image(320, 240, 8), SCREEN_CUT},
         {"SplashOneRowShort", DATA_SPLASH, bmp_image(640, 479, 8), SCREEN_CUT},
-        // Images that are odd but safe.
+        // Images that are odd but safe: a size of zero is the rows' own for
+        // plain data, and palette images of 1 and 4 bits are widened to 8.
+        {"BmpSizeImageZero", DATA_INTROTEXT, with32(real(DATA_INTROTEXT), BI_SIZE_IMAGE, 0), nullptr},
+        {"Bmp1Bit", DATA_SHEET_ASTEROID, bmp_image(513, 32, 1), nullptr},
+        {"Bmp4Bit", DATA_SHEET_SHIP, bmp_image(369, 39, 4), nullptr},
         {"SheetStoredTopDown", DATA_SHEET_SHIP, top_down(ship), nullptr},
         {"ScreenImageLarger", DATA_BACKDROP, bmp_image(700, 500, 8), nullptr},
         // Effects.
@@ -125,7 +127,8 @@ std::vector<Case> hostile_cases()
         {"WavNotPcm", DATA_SOUND_AHH, riff_wave({chunk("fmt ", fmt_body(2, 1, 11025, 4)), chunk("data", tone)}),
          "not PCM data"},
         {"WavEmptyData", DATA_SOUND_ENERGIZE, riff_wave({fmt8, chunk("data", {})}), "data chunk is empty"},
-        // Effects that are odd but safe: the first played on the real device too.
+        // Effects in another format, converted to the bank's own at load (the
+        // first played on the real device too), and a data chunk cut short.
         {"Wav16BitStereo", DATA_SOUND_ENGINES,
          riff_wave({chunk("fmt ", fmt_body(1, 2, 44100, 16)), chunk("data", Bytes(8000, 0x20))}), nullptr, true},
         {"WavShortDataChunk", DATA_SOUND_EXPLOSION, riff_wave({fmt8, chunk("data", tone, 100000)}, 200000), nullptr},

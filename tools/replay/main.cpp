@@ -114,7 +114,7 @@ int main(int argc, char** argv)
     KeyScriptError bad;
     if (!keyscript_load(script_path, script, bad)) {
         if (bad.line == 0) return usage_error(script_path, std::strerror(errno));
-        std::fprintf(stderr, "kestrava-replay: %s:%d: unknown key '%s'\n", script_path, bad.line, bad.word.c_str());
+        std::fprintf(stderr, "kestrava-replay: %s:%d: %s\n", script_path, bad.line, keyscript_fault_text(bad).c_str());
         return 2;
     }
 

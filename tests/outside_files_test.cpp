@@ -1,0 +1,313 @@
+// Files made by the tools players use (ImageMagick, Pillow, sox), written at
+// test time from the game's own data. Each case first checks, in the file's
+// own bytes, which header, compression or sample format the tool really
+// wrote, so that another version of a tool cannot make a case test nothing.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "audio/mixer.h"
+#include "audio/sfx.h"
+#include "base/report.h"
+#include "formats/bmp.h"
+#include "input/keyscript.h"
+#include "base/bytes.h"
+#include "support/files.h"
+#include "support/process.h"
+
+namespace {
+
+uint32_t le32(const std::string& b, size_t at) { return get32le(reinterpret_cast<const uint8_t*>(b.data() + at)); }
+uint16_t le16(const std::string& b, size_t at) { return get16le(reinterpret_cast<const uint8_t*>(b.data() + at)); }
+
+void run(const std::string& command)
+{
+    const Ended r = run_program({"/bin/sh", "-c", command});
+    ASSERT_EQ(r.status, 0) << command << "\n" << r.err;
+}
+
+// The picture as colours, top row first: what the player sees.
+std::vector<uint32_t> colours_of(const std::string& path)
+{
+    LoadedBitmap b{};
+    report_clear();
+    EXPECT_EQ(bmp_read(b, path.c_str()), 1) << report_text();
+    std::vector<uint32_t> out;
+    if (!b.pixels) return out;
+    const int64_t stride = bmp_row_stride(b.info_header.biWidth, 8);
+    const int rows = std::abs(b.info_header.biHeight);
+    for (int y = 0; y < rows; ++y)
+        for (int x = 0; x < b.info_header.biWidth; ++x) {
+            const PALETTEENTRY& e = b.palette[b.pixels[y * stride + x]];
+            out.push_back(uint32_t(e.peRed) << 16 | uint32_t(e.peGreen) << 8 | e.peBlue);
+        }
+    bmp_release(b);
+    return out;
+}
+
+}  // namespace
+
+TEST(OutsideImages, EveryKindTheToolsWriteIsTheSamePicture)
+{
+    struct Kind {
+        const char* name;
+        std::string command;  // {in} and {out} replaced
+        const char* source;   // the 16-colour kinds need an image of 16 colours or fewer
+        uint32_t header;
+        uint32_t compression;
+        uint16_t bits;
+    };
+    const std::string to_4_bits = " -colors 16 -type Palette";
+    const Kind kinds[] = {
+        {"convert, its default", "convert {in} {out}", "./Astronaut.bmp", 124, BI_RLE8, 8},
+        {"convert, uncompressed", "convert {in} -compress None {out}", "./Astronaut.bmp", 124, BI_RGB, 8},
+        {"convert BMP3:", "convert {in} BMP3:{out}", "./Astronaut.bmp", 40, BI_RLE8, 8},
+        {"convert BMP3:, uncompressed", "convert {in} -compress None BMP3:{out}", "./Astronaut.bmp", 40, BI_RGB, 8},
+        {"convert BMP2:", "convert {in} BMP2:{out}", "./Astronaut.bmp", 12, BI_RGB, 8},
+        {"convert, 16 colours", "convert {in}" + to_4_bits + " BMP3:{out}", "./introtext.bmp", 40, BI_RGB, 4},
+        {"convert, 16 colours, uncompressed", "convert {in}" + to_4_bits + " -compress None {out}", "./introtext.bmp",
+         124, BI_RGB, 4},
+        {"Pillow", "/usr/bin/python3 -c \"from PIL import Image; Image.open('{in}').save('{out}')\"", "./Astronaut.bmp",
+         40, BI_RGB, 8},
+    };
+    TempDir dir;
+    int n = 0;
+    for (const Kind& k : kinds) {
+        SCOPED_TRACE(k.name);
+        const std::string out = dir.file("kind" + std::to_string(n++) + ".bmp");
+        std::string command = k.command;
+        command.replace(command.find("{in}"), 4, k.source);
+        command.replace(command.find("{out}"), 5, out);
+        run(command);
+        const std::string bytes = file_text(out);
+        ASSERT_GT(bytes.size(), 40u);
+        ASSERT_EQ(le32(bytes, 14), k.header) << "the tool wrote another header";
+        const uint16_t bits = le16(bytes, k.header == 12 ? 24 : 28);
+        ASSERT_EQ(bits, k.bits) << "the tool wrote another bit count";
+        if (k.header > 12) {
+            ASSERT_EQ(le32(bytes, 30), k.compression) << "the tool wrote another compression";
+        }
+        const std::vector<uint32_t> original = colours_of(k.source);
+        ASSERT_FALSE(original.empty());
+        EXPECT_TRUE(colours_of(out) == original) << "another picture";
+    }
+}
+
+TEST(OutsideImages, WhatCannotBeReadIsRefusedWithItsReason)
+{
+    TempDir dir;
+    const std::string ship = file_text("./PlayerShip.bmp");
+    struct Case {
+        const char* name;
+        size_t at;
+        uint32_t value;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"header of 20 bytes", 14, 20, "BMP info header of a size the format does not define"},
+        {"JPEG inside", 30, BI_JPEG, "BMP holds a JPEG picture, which the game does not read"},
+        {"RLE4 at 8 bits", 30, BI_RLE4, "BMP is RLE4-coded but not of 4 bits per pixel"},
+        {"pixels inside the headers", 10, 40, "BMP pixel data starts inside its headers"},
+        {"RLE8 data cut short", 30, BI_RLE8, "BMP run-length data cut short"},
+    };
+    for (const Case& c : cases) {
+        std::string bytes = ship;
+        for (int i = 0; i < 4; ++i) bytes[c.at + i] = char(c.value >> (8 * i));
+        if (c.value == BI_RLE8) {
+            // A literal run of 255 bytes with 100 left, its size the file's rest.
+            bytes.replace(1078, 2, std::string("\0\xff", 2));
+            bytes.resize(1078 + 100);
+            bytes.replace(34, 4, std::string(4, '\0'));
+        }
+        const std::string path = dir.write(std::string("case.bmp"), Bytes(bytes.begin(), bytes.end()));
+        LoadedBitmap b{};
+        report_clear();
+        EXPECT_EQ(bmp_read(b, path.c_str()), 0) << c.name;
+        EXPECT_EQ(std::string(report_text()), path + ": " + c.reason) << c.name;
+        EXPECT_EQ(b.pixels, nullptr);
+    }
+}
+
+// No tool at hand writes RLE4 (ImageMagick codes a 16-colour image as RLE8),
+// so this one is made by hand: 5 x 2 pixels, a run, a literal, a delta.
+TEST(OutsideImages, RunLengthFourBitsIsDecoded)
+{
+    Bytes b;
+    put16le(b, 0x4D42);
+    put32le(b, 0);
+    put32le(b, 0);
+    put32le(b, 14 + 40 + 16 * 4);
+    for (const uint32_t v : {40u, 5u, 2u}) put32le(b, v);
+    put16le(b, 1);
+    put16le(b, 4);
+    for (const uint32_t v : {BI_RLE4, 0u, 0u, 0u, 16u, 0u}) put32le(b, v);
+    for (int i = 0; i < 16; ++i) put32le(b, uint32_t(i * 0x111111));
+    // Bottom row: 3 pixels alternating 1 and 2, then a literal 7, 8, 9 (the
+    // 9 past the edge); end of line. Top row: a delta of 2 right, then 3
+    // pixels of 5; end of image.
+    const Bytes runs = {3, 0x12, 0, 3, 0x78, 0x90, 0, 0, 0, 2, 2, 0, 3, 0x55, 0, 1};
+    b.insert(b.end(), runs.begin(), runs.end());
+    TempDir dir;
+    const std::string path = dir.write("rle4.bmp", b);
+    LoadedBitmap bitmap{};
+    ASSERT_EQ(bmp_read(bitmap, path.c_str()), 1) << report_text();
+    const Bytes top_first(bitmap.pixels, bitmap.pixels + 16);
+    EXPECT_EQ(top_first, (Bytes{0, 0, 5, 5, 5, 0, 0, 0, 1, 2, 1, 7, 8, 0, 0, 0}));
+    EXPECT_EQ(bitmap.info_header.biBitCount, 8);
+    bmp_release(bitmap);
+}
+
+namespace {
+
+std::vector<float> read_floats(const std::string& path)
+{
+    const std::string bytes = file_text(path);
+    std::vector<float> out(bytes.size() / 4);
+    std::memcpy(out.data(), bytes.data(), out.size() * 4);
+    return out;
+}
+
+// Root mean square of each 10 ms window.
+std::vector<double> envelope(const std::vector<float>& s)
+{
+    std::vector<double> out;
+    for (size_t at = 0; at + 441 <= s.size(); at += 441) {
+        double sum = 0;
+        for (size_t i = at; i < at + 441; ++i) sum += double(s[i]) * s[i];
+        out.push_back(std::sqrt(sum / 441));
+    }
+    return out;
+}
+
+double rms(const std::vector<float>& s)
+{
+    double sum = 0;
+    for (float v : s) sum += double(v) * v;
+    return std::sqrt(sum / double(s.size()));
+}
+
+double correlation(const std::vector<double>& a, const std::vector<double>& b)
+{
+    const size_t n = std::min(a.size(), b.size());
+    double ma = 0, mb = 0;
+    for (size_t i = 0; i < n; ++i) ma += a[i], mb += b[i];
+    ma /= double(n), mb /= double(n);
+    double ab = 0, aa = 0, bb = 0;
+    for (size_t i = 0; i < n; ++i) {
+        ab += (a[i] - ma) * (b[i] - mb);
+        aa += (a[i] - ma) * (a[i] - ma);
+        bb += (b[i] - mb) * (b[i] - mb);
+    }
+    return ab / std::sqrt(aa * bb);
+}
+
+}  // namespace
+
+// Measured where the player hears it, at the mixer's output, against the
+// source as sox itself mixes it down to mono at the mixer's rate.
+TEST(OutsideSounds, EveryPcmKindSoundsAsItsSource)
+{
+    struct Kind {
+        const char* options;  // sox's output options
+        uint16_t tag;         // as the file must say
+        uint16_t bits;
+        uint16_t channels;
+    };
+    const Kind kinds[] = {
+        {"-b 16 -c 2 -r 44100", 1, 16, 2},      {"-b 8 -c 1 -r 22050", 1, 8, 1},
+        {"-b 24 -c 2 -r 48000", 0xFFFE, 24, 2}, {"-b 32 -e signed -c 1 -r 32000", 0xFFFE, 32, 1},
+        {"-b 32 -e float -c 2 -r 44100", 3, 32, 2}, {"-b 16 -c 1 -r 8000", 1, 16, 1},
+    };
+    TempDir dir;
+    std::printf("%-32s %10s %10s %9s %9s\n", "written by sox", "source s", "played s", "level dB", "envelope");
+    for (const Kind& k : kinds) {
+        SCOPED_TRACE(k.options);
+        const std::string wav = dir.file("effect.wav");
+        const std::string reference = dir.file("reference.f32");
+        // A rising tone that swells and fades, at about half scale.
+        run(std::string("sox -n ") + k.options + " " + wav + " synth 0.8 sine 220-660 fade q 0.1 0.8 0.3 vol 0.5");
+        run("sox " + wav + " -t f32 -c 1 -r 44100 " + reference);
+        const std::string bytes = file_text(wav);
+        ASSERT_GT(bytes.size(), 44u);
+        ASSERT_EQ(le16(bytes, 20), k.tag) << "sox wrote another format tag";
+        ASSERT_EQ(le16(bytes, 22), k.channels);
+        ASSERT_EQ(le16(bytes, 34), k.bits);
+
+        report_clear();
+        ASSERT_EQ(sfx_init(), 1);
+        const int id = sfx_load_wav(wav.c_str(), 0);
+        ASSERT_EQ(id, 0) << report_text();
+        mixer_start(id);
+        // A frame at a time, so that the count ends where the voice does.
+        std::vector<float> played;
+        int16_t frame[2];
+        while (mixer_playing(id) && played.size() < 10 * 44100u) {
+            mixer_render(frame, 1);
+            played.push_back(float(frame[0]) / 32767.0f / EFFECT_GAIN);
+        }
+        sfx_shutdown();
+
+        const std::vector<float> expected = read_floats(reference);
+        const double seconds = double(expected.size()) / 44100;
+        const double heard = double(played.size()) / 44100;
+        const double level = 20 * std::log10(rms(played) / rms(expected));
+        const double shape = correlation(envelope(played), envelope(expected));
+        std::printf("%-32s %10.4f %10.4f %+9.3f %9.4f\n", k.options, seconds, heard, level, shape);
+        EXPECT_NEAR(heard, seconds, seconds * 0.01);
+        EXPECT_NEAR(level, 0.0, 1.0);
+        EXPECT_GE(shape, 0.95);
+    }
+}
+
+TEST(OutsideSounds, WhatCannotBeConvertedIsRefusedWithItsReason)
+{
+    TempDir dir;
+    report_clear();
+    ASSERT_EQ(sfx_init(), 1);
+    const std::string path = dir.file("a-law.wav");
+    run("sox -n -e a-law -r 8000 " + path + " synth 0.1 sine 440");
+    EXPECT_EQ(sfx_load_wav(path.c_str(), 0), -1);
+    EXPECT_EQ(std::string(report_text()), path + ": not PCM data");
+    sfx_shutdown();
+}
+
+// A failed load's id (-1) reaching the bank is no slot: nothing plays, and
+// nothing is read or written outside the bank.
+TEST(OutsideSounds, IdOfAFailedLoadNamesNoSlot)
+{
+    ASSERT_EQ(sfx_init(), 1);
+    EXPECT_EQ(sfx_play(-1, 0), 1);
+    EXPECT_EQ(sfx_status(-1), -1);
+    EXPECT_EQ(sfx_stop(-1), 1);
+    EXPECT_EQ(sfx_delete(-1), 1);
+    EXPECT_EQ(sfx_slot(-1).buffer, nullptr);
+    EXPECT_EQ(sfx_status(SOUND_SLOTS), -1);
+    sfx_shutdown();
+}
+
+// A script of endless bytes, or of endless empty lines, ends with its fault
+// at once instead of taking the machine's memory.
+TEST(KeyScriptBounds, EndlessInputEndsAtTheBound)
+{
+    std::vector<uint8_t> frames;
+    KeyScriptError error{};
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(keyscript_load("/dev/zero", frames, error), 0);
+    EXPECT_EQ(error.line, 1);
+    EXPECT_EQ(keyscript_fault_text(error), "line longer than 4096 bytes");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+
+    const std::string at_the_bound(KEYSCRIPT_MAX_LINE_BYTES, ' ');
+    EXPECT_EQ(keyscript_parse(at_the_bound.data(), at_the_bound.size(), frames, error), 1);
+    const std::string empty_lines(KEYSCRIPT_MAX_LINES + 1, '\n');
+    EXPECT_EQ(keyscript_parse(empty_lines.data(), empty_lines.size() - 1, frames, error), 1);
+    EXPECT_EQ(frames.size(), KEYSCRIPT_MAX_LINES) << "24 hours of play are read";
+    EXPECT_EQ(keyscript_parse(empty_lines.data(), empty_lines.size(), frames, error), 0);
+    EXPECT_EQ(keyscript_fault_text(error), "more than 2880000 lines (24 hours of play)");
+    EXPECT_TRUE(frames.empty());
+}
