@@ -111,7 +111,10 @@ std::pair<double, double> look(const Sheet& s, int row)
 {
     Picture p(s.file);
     double luminance = 0, chroma = 0, drawn = 0;
-    auto linear = [](double c) { return c <= 10 ? c / 255 / 12.92 : std::pow((c / 255 + 0.055) / 1.055, 2.4); };
+    auto linear = [](double c) {  // sRGB to linear light
+        c /= 255.0;
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
     for (int col = 0; col < s.size.frames && p.w; ++col)
         for (uint8_t index : p.cell(s.size, col, row)) {
             const PALETTEENTRY& e = p.bmp.palette[index];
