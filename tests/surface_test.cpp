@@ -1,252 +1,170 @@
-// Surfaces, cell copies, keyed and opaque blits with clipping, the clip
-// list and text, on real 8-bit SDL surfaces sharing one palette.
+// Surfaces, cells, blits, the clip list and text on real 8-bit SDL surfaces.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cstring>
-#include <vector>
+#include <initializer_list>
+#include <tuple>
+#include <utility>
 
 #include "formats/bmp.h"
 #include "graphics/surface.h"
 
 namespace {
 
-struct SharedPalette {
-    SDL_Palette* palette;
-    SharedPalette()
+uint8_t& pixel(Surface* s, int x, int y) { return static_cast<uint8_t*>(s->pixels)[y * s->pitch + x]; }
+void fill(Surface* s, uint8_t index) { SDL_FillRect(s, nullptr, index); }
+
+// Each {x, y, index} wanted.
+void expect_pixels(Surface* s, std::initializer_list<std::array<int, 3>> want)
+{
+    for (const auto& [x, y, index] : want) EXPECT_EQ(pixel(s, x, y), index) << "at " << x << "," << y;
+}
+
+// A 640 x 480 screen of index 3, clipped to itself, in a palette whose entry
+// i is (i, 255 - i, i / 2).
+class Surfaces : public ::testing::Test {
+protected:
+    SDL_Palette* palette = SDL_AllocPalette(256);
+    Surface* screen = nullptr;
+    void SetUp() override
     {
-        palette = SDL_AllocPalette(256);
         SDL_Color colours[256];
-        for (int i = 0; i < 256; ++i)
-            colours[i] = SDL_Color{static_cast<Uint8>(i), static_cast<Uint8>(255 - i), static_cast<Uint8>(i / 2), 255};
+        for (int i = 0; i < 256; ++i) colours[i] = SDL_Color{Uint8(i), Uint8(255 - i), Uint8(i / 2), 255};
         SDL_SetPaletteColors(palette, colours, 0, 256);
         surface_set_palette(palette);
+        screen = surface_create(640, 480, DDSCAPS_VIDEOMEMORY, -1);
+        const Rect whole{0, 0, 640, 480};
+        clipper_release(clipper_attach(screen, 1, &whole));
+        fill(screen, 3);
     }
-    ~SharedPalette()
+    void TearDown() override
     {
+        surface_release(screen);
         surface_set_palette(nullptr);
         SDL_FreePalette(palette);
     }
 };
 
-uint8_t pixel(Surface* s, int x, int y) { return static_cast<uint8_t*>(s->pixels)[y * s->pitch + x]; }
-
-void fill(Surface* s, uint8_t index) { SDL_FillRect(s, nullptr, index); }
-
-Surface* screen()
+TEST_F(Surfaces, WidthsRoundUpToEightAndKeySwitch)
 {
-    Surface* s = surface_create(640, 480, DDSCAPS_VIDEOMEMORY, -1);
-    const Rect whole{0, 0, 640, 480};
-    clipper_release(clipper_attach(s, 1, &whole));
-    return s;
-}
-
-// A sheet in memory: `cells` cells of w x h in one bordered row, grid lines
-// of index 9, cell c filled with index 10 + c.
-LoadedBitmap bordered_sheet(int w, int h, int cells, int rows = 1)
-{
-    LoadedBitmap b{};
-    b.info_header.biWidth = cells * (w + 1) + 1;
-    b.info_header.biHeight = -(rows * (h + 1) + 1);
-    b.info_header.biBitCount = 8;
-    const auto stride = static_cast<size_t>(bmp_row_stride(b.info_header.biWidth, 8));
-    b.pixel_bytes = stride * static_cast<size_t>(rows * (h + 1) + 1);
-    b.pixels = static_cast<uint8_t*>(std::malloc(b.pixel_bytes));
-    std::memset(b.pixels, 9, b.pixel_bytes);
-    for (int j = 0; j < rows; ++j)
-        for (int c = 0; c < cells; ++c)
-            for (int y = 0; y < h; ++y)
-                std::memset(b.pixels + (j * (h + 1) + 1 + y) * stride + c * (w + 1) + 1, 10 + c + 20 * j,
-                            static_cast<size_t>(w));
-    return b;
-}
-
-}  // namespace
-
-TEST(Surface, WidthsRoundUpToEightAndKeySwitch)
-{
-    SharedPalette shared;
-    const int asked[] = {8, 18, 22, 30, 31, 42, 640};
-    const int made[] = {8, 24, 24, 32, 32, 48, 640};
-    for (int i = 0; i < 7; ++i) {
-        Surface* s = surface_create(asked[i], 5, DDSCAPS_VIDEOMEMORY, 0);
+    const std::pair<int, int> widths[] = {{8, 8}, {18, 24}, {22, 24}, {30, 32}, {31, 32}, {42, 48}, {640, 640}};
+    for (const auto& [asked, made] : widths) {
+        Surface* s = surface_create(asked, 5, DDSCAPS_VIDEOMEMORY, 0);
         ASSERT_NE(s, nullptr);
-        EXPECT_EQ(s->w, made[i]);
-        EXPECT_EQ(s->h, 5);
-        EXPECT_EQ(s->format->palette, shared.palette);
+        EXPECT_EQ(std::make_tuple(s->w, s->h, s->format->palette), std::make_tuple(made, 5, palette)) << asked;
         surface_release(s);
     }
     for (int key : {-1, 0, 5}) {
         Surface* s = surface_create(8, 8, DDSCAPS_VIDEOMEMORY, key);
         Uint32 colour_key = 99;
-        EXPECT_EQ(SDL_HasColorKey(s), key >= 0 ? SDL_TRUE : SDL_FALSE);
-        if (key >= 0) {
-            SDL_GetColorKey(s, &colour_key);
-            EXPECT_EQ(colour_key, 0u);  // index 0, whatever the switch said
-        }
+        EXPECT_EQ(SDL_GetColorKey(s, &colour_key) == 0, key >= 0) << key;
+        EXPECT_EQ(colour_key, key >= 0 ? 0u : 99u) << "index 0, whatever the switch said";
         surface_release(s);
     }
     EXPECT_EQ(surface_create(0, 8, 0, 0), nullptr);
 }
 
-TEST(Surface, CellsOfBorderedAndPlainSheets)
+// A sheet of 4 x 2 cells of 22 x 18 on a grid of index 9, cell (c, r) filled
+// with 10 + c + 20 r; read bordered, then plain and stored bottom-up.
+TEST_F(Surfaces, CellsOfBorderedAndPlainSheets)
 {
-    SharedPalette shared;
-    LoadedBitmap sheet = bordered_sheet(22, 18, 4, 2);
+    LoadedBitmap sheet{};
+    sheet.info_header.biWidth = 4 * 23 + 1;
+    sheet.info_header.biHeight = -39;
+    sheet.info_header.biBitCount = 8;
+    const auto stride = size_t(bmp_row_stride(sheet.info_header.biWidth, 8));
+    sheet.pixel_bytes = stride * 39;
+    sheet.pixels = static_cast<uint8_t*>(std::malloc(sheet.pixel_bytes));
+    for (size_t i = 0; i < sheet.pixel_bytes; ++i) {
+        const size_t x = i % stride, y = i / stride;
+        sheet.pixels[i] = uint8_t(x % 23 && y % 19 && x < 93 ? 10 + x / 23 + 20 * (y / 19) : 9);
+    }
     Surface* s = surface_create(22, 18, DDSCAPS_VIDEOMEMORY, 0);
     ASSERT_EQ(surface_fill_from_cell(sheet, s, 22, 18, 2, 0, 1), 1);
-    EXPECT_EQ(pixel(s, 0, 0), 12);  // cell (2, 0) starts at sheet pixel (47, 1)
-    EXPECT_EQ(pixel(s, 21, 17), 12);
-    EXPECT_EQ(pixel(s, 22, 0), 0);  // the rounding columns are never written
+    expect_pixels(s, {{0, 0, 12}, {21, 17, 12}, {22, 0, 0}});  // the rounding columns are never written
     ASSERT_EQ(surface_fill_from_cell(sheet, s, 22, 18, 2, 1, 1), 1);
-    EXPECT_EQ(pixel(s, 0, 0), 32);  // cell (2, 1) at (47, 20)
-    // A cell past the sheet's edge or bigger than the surface is refused and
-    // writes nothing.
+    expect_pixels(s, {{0, 0, 32}, {21, 17, 32}});
+    // A cell past the sheet or bigger than the surface is refused, writing nothing.
     fill(s, 77);
     EXPECT_EQ(surface_fill_from_cell(sheet, s, 22, 18, 4, 0, 1), 0);
     EXPECT_EQ(surface_fill_from_cell(sheet, s, 22, 18, 0, 2, 1), 0);
     EXPECT_EQ(surface_fill_from_cell(sheet, s, 30, 18, 0, 0, 1), 0);
     EXPECT_EQ(pixel(s, 0, 0), 77);
+    // Plain cell (1, 1) starts at sheet pixel (22, 18).
+    sheet.info_header.biHeight = 39;
+    ASSERT_EQ(surface_fill_from_cell(sheet, s, 22, 18, 1, 1, 0), 1);
+    expect_pixels(s, {{0, 0, 10}, {1, 0, 9}, {0, 1, 9}, {2, 2, 31}, {21, 17, 31}});
     bmp_release(sheet);
-
-    // Plain: cell (0, 0) of 640 x 480 is the whole image.
-    LoadedBitmap full{};
-    full.info_header.biWidth = 640;
-    full.info_header.biHeight = 480;
-    full.info_header.biBitCount = 8;
-    full.pixel_bytes = 640 * 480;
-    full.pixels = static_cast<uint8_t*>(std::malloc(full.pixel_bytes));
-    for (size_t i = 0; i < full.pixel_bytes; ++i) full.pixels[i] = static_cast<uint8_t>(i / 640);
-    Surface* big = surface_create(640, 480, DDSCAPS_VIDEOMEMORY, 0);
-    ASSERT_EQ(surface_fill_from_cell(full, big, 640, 480, 0, 0, 0), 1);
-    EXPECT_EQ(pixel(big, 100, 0), 0);
-    EXPECT_EQ(pixel(big, 5, 479), 479 % 256);
-    bmp_release(full);
-    surface_release(big);
     surface_release(s);
 }
 
-TEST(Blit, KeyedSpriteClippedAtTheLeftEdge)
+TEST_F(Surfaces, BlitsKeyedAndOpaqueClippedAtTheEdgesAndByTheClipList)
 {
-    SharedPalette shared;
-    Surface* dst = screen();
-    fill(dst, 3);
     Surface* sprite = surface_create(31, 30, DDSCAPS_VIDEOMEMORY, 0);
-    fill(sprite, 0);
-    // Column c of the sprite holds 100 + c, except a transparent hole at (15, 15).
+    // Column c of the sprite holds 100 + c, but for a transparent hole at (15, 15).
     for (int y = 0; y < 30; ++y)
-        for (int x = 0; x < 31; ++x) static_cast<uint8_t*>(sprite->pixels)[y * sprite->pitch + x] = 100 + x;
-    static_cast<uint8_t*>(sprite->pixels)[15 * sprite->pitch + 15] = 0;
-
-    EXPECT_EQ(surface_blit(sprite, -10, 50, 31, 30, dst, 1), 1);
-    EXPECT_EQ(pixel(dst, 0, 50), 110);  // the right-hand 21 columns land in 0..20
-    EXPECT_EQ(pixel(dst, 20, 79), 130);
-    EXPECT_EQ(pixel(dst, 21, 60), 3);
-    EXPECT_EQ(pixel(dst, 5, 65), 3);  // index 0 lets the backdrop show
-    EXPECT_EQ(pixel(dst, 0, 49), 3);
-    EXPECT_EQ(pixel(dst, 0, 80), 3);
-
-    // Opaque, the same sprite writes its 0 too; its key survives the blit.
-    EXPECT_EQ(surface_blit(sprite, 600, 0, 31, 30, dst, 0), 1);
-    EXPECT_EQ(pixel(dst, 615, 15), 0);
+        for (int x = 0; x < 31; ++x) pixel(sprite, x, y) = uint8_t(x == 15 && y == 15 ? 0 : 100 + x);
+    EXPECT_EQ(surface_blit(sprite, -10, 50, 31, 30, screen, 1), 1);
+    // The right-hand 21 columns land in 0..20; index 0 lets the backdrop show.
+    expect_pixels(screen, {{0, 50, 110}, {20, 79, 130}, {21, 60, 3}, {5, 65, 3}, {0, 49, 3}, {0, 80, 3}});
+    // Opaque it writes its 0 too, only the width asked; its key survives.
+    EXPECT_EQ(surface_blit(sprite, 600, 0, 31, 30, screen, 0), 1);
+    expect_pixels(screen, {{615, 15, 0}, {631, 0, 3}});
     EXPECT_EQ(SDL_HasColorKey(sprite), SDL_TRUE);
-    // Only the width asked is drawn, not the rounded surface width.
-    EXPECT_EQ(pixel(dst, 631, 0), 3);
-    surface_release(sprite);
-    surface_release(dst);
-}
+    fill(sprite, 0);
+    surface_blit(sprite, 10, 10, 8, 8, screen, 1);
+    EXPECT_EQ(pixel(screen, 12, 12), 3);
+    surface_blit(sprite, 10, 10, 8, 8, screen, 0);
+    EXPECT_EQ(pixel(screen, 12, 12), 0);
+    EXPECT_EQ(surface_blit(nullptr, 0, 0, 8, 8, screen, 1), 0);
 
-TEST(Blit, AllZeroSpriteAndTheIntroImageRisingFromBelow)
-{
-    SharedPalette shared;
-    Surface* dst = screen();
-    fill(dst, 3);
-    Surface* blank = surface_create(8, 8, DDSCAPS_VIDEOMEMORY, 0);
-    fill(blank, 0);
-    surface_blit(blank, 10, 10, 8, 8, dst, 1);
-    EXPECT_EQ(pixel(dst, 12, 12), 3);
-    surface_blit(blank, 10, 10, 8, 8, dst, 0);
-    EXPECT_EQ(pixel(dst, 12, 12), 0);
-    surface_release(blank);
-
+    // The intro image rising from below.
     Surface* intro = surface_create(640, 480, DDSCAPS_VIDEOMEMORY, 0);
-    for (int y = 0; y < 480; ++y) std::memset(static_cast<uint8_t*>(intro->pixels) + y * intro->pitch, 1 + y % 200, 640);
-    fill(dst, 3);
-    surface_blit(intro, 0, 400, 640, 480, dst, 1);
-    EXPECT_EQ(pixel(dst, 0, 399), 3);
-    EXPECT_EQ(pixel(dst, 0, 400), 1);   // its top row
-    EXPECT_EQ(pixel(dst, 0, 479), 80);  // its row 79
+    for (int y = 0; y < 480; ++y) std::memset(&pixel(intro, 0, y), 1 + y % 200, 640);
+    surface_blit(intro, 0, 400, 640, 480, screen, 1);
+    expect_pixels(screen, {{0, 399, 3}, {0, 400, 1}, {0, 479, 80}});
     surface_release(intro);
-    EXPECT_EQ(surface_blit(nullptr, 0, 0, 8, 8, dst, 1), 0);
-    surface_release(dst);
-}
 
-// The clip list bounds every blit onto its surface; an empty list draws
-// nothing.
-TEST(Clipper, BlitsStayInsideTheList)
-{
-    SharedPalette shared;
-    Surface* dst = surface_create(640, 480, DDSCAPS_VIDEOMEMORY, -1);
-    Surface* sprite = surface_create(31, 30, DDSCAPS_VIDEOMEMORY, -1);
+    // The clip list bounds every blit; an empty list draws nothing.
     fill(sprite, 7);
-    fill(dst, 3);
+    fill(screen, 3);
     const Rect two[] = {{10, 20, 30, 40}, {5, 25, 50, 35}};
-    Clipper* c = clipper_attach(dst, 2, two);
-    ASSERT_NE(c, nullptr);
-    surface_blit(sprite, 0, 0, 31, 30, dst, 0);
-    surface_blit(sprite, 30, 30, 31, 30, dst, 0);
-    EXPECT_EQ(pixel(dst, 5, 20), 7);
-    EXPECT_EQ(pixel(dst, 4, 20), 3);
-    EXPECT_EQ(pixel(dst, 30, 19), 3);
-    EXPECT_EQ(pixel(dst, 49, 39), 7);
-    EXPECT_EQ(pixel(dst, 50, 39), 3);
-    EXPECT_EQ(pixel(dst, 49, 40), 3);
+    Clipper* c = clipper_attach(screen, 2, two);
+    surface_blit(sprite, 0, 0, 31, 30, screen, 0);
+    surface_blit(sprite, 30, 30, 31, 30, screen, 0);
+    expect_pixels(screen, {{5, 20, 7}, {4, 20, 3}, {30, 19, 3}, {49, 39, 7}, {50, 39, 3}, {49, 40, 3}});
     clipper_release(c);
-    SDL_SetClipRect(dst, nullptr);
-    fill(dst, 3);
-    c = clipper_attach(dst, 0, nullptr);
+    SDL_SetClipRect(screen, nullptr);
+    fill(screen, 3);
+    c = clipper_attach(screen, 0, nullptr);
     ASSERT_NE(c, nullptr);
-    surface_blit(sprite, 0, 0, 31, 30, dst, 0);
-    EXPECT_EQ(pixel(dst, 10, 10), 3);
+    surface_blit(sprite, 0, 0, 31, 30, screen, 0);
+    EXPECT_EQ(pixel(screen, 10, 10), 3);
     clipper_release(c);
     surface_release(sprite);
-    surface_release(dst);
 }
 
-TEST(Text, GlyphsInTheNearestPaletteIndexOverATransparentBackground)
+TEST_F(Surfaces, TextInTheNearestPaletteIndexOverATransparentBackground)
 {
-    SharedPalette shared;
     ASSERT_EQ(text_init(TEXT_FONT_PATH), 1);
-    Surface* dst = screen();
-    fill(dst, 3);
-    EXPECT_EQ(text_draw("", 10, 10, 0x0000FF, dst), 1);
-    EXPECT_EQ(std::count(static_cast<uint8_t*>(dst->pixels), static_cast<uint8_t*>(dst->pixels) + 640 * 480, 3),
-              640 * 480);
-
-    // Palette entry i is (i, 255 - i, i / 2): (200, 55, 100) is entry 200.
-    EXPECT_EQ(text_draw("SCORE: 10", 100, 100, 0x6437C8, dst), 1);
-    int written = 0, other = 0, top = 480, bottom = 0;
-    for (int y = 0; y < 480; ++y)
-        for (int x = 0; x < 640; ++x) {
-            const uint8_t p = pixel(dst, x, y);
-            if (p == 200) {
-                ++written;
-                top = std::min(top, y);
-                bottom = std::max(bottom, y);
-            } else if (p != 3) {
-                ++other;
-            }
-        }
-    EXPECT_GT(written, 100);
-    EXPECT_EQ(other, 0);
-    EXPECT_GE(top, 100);
-    EXPECT_LE(bottom, 116);  // a line about 16 pixels high
-
+    const auto* px = static_cast<uint8_t*>(screen->pixels);  // rows of 640
+    const auto count = [&](int row, int end, uint8_t i) { return std::count(px + 640 * row, px + 640 * end, i); };
+    EXPECT_EQ(text_draw("", 10, 10, 0x0000FF, screen), 1);
+    EXPECT_EQ(count(0, 480, 3), 640 * 480);
+    // (200, 55, 100) is entry 200, all that is written, in a line 16 pixels high.
+    EXPECT_EQ(text_draw("SCORE: 10", 100, 100, 0x6437C8, screen), 1);
+    EXPECT_GT(count(100, 117, 200), 100);
+    EXPECT_EQ(count(100, 117, 200) + count(100, 117, 3), 640 * 17);
+    EXPECT_EQ(count(0, 100, 3) + count(117, 480, 3), 640 * 463);
     // Text crossing the screen edge is clipped, not wrapped.
-    fill(dst, 3);
-    text_draw("WWWWWWWW", 600, 470, 0x6437C8, dst);
-    EXPECT_EQ(pixel(dst, 0, 0), 3);
+    fill(screen, 3);
+    text_draw("WWWWWWWW", 600, 470, 0x6437C8, screen);
+    EXPECT_EQ(pixel(screen, 0, 0), 3);
     text_shutdown();
-    EXPECT_EQ(text_draw("x", 0, 0, 0, dst), 0);
-    surface_release(dst);
+    EXPECT_EQ(text_draw("x", 0, 0, 0, screen), 0);
 }
+
+}  // namespace

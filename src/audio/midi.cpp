@@ -217,6 +217,9 @@ static void release_tracks()
         slot.segment_bytes = 0;
         slot.play_state = MIDI_FREE;
     }
+    // Nothing plays from an empty bank: a track loaded into the freed slot
+    // must not be taken for the current one and stopped by the next play.
+    current_track = -1;
 }
 
 int midi_init_from(const char* const* soundfonts, int count, int named)
