@@ -1,12 +1,15 @@
 // The SDL tests: SDL's dummy drivers whatever machine runs them (no window
-// appears, no sound device is needed), and the keys and pads a player would
-// press, pushed through SDL as its own drivers would.
+// appears, no sound device is needed), the keys and pads a player would
+// press, pushed through SDL as its own drivers would, and test pictures.
 #pragma once
 
 #include <SDL.h>
+#include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "platform/platform.h"
@@ -24,9 +27,7 @@ inline void push_key(SDL_Scancode scancode, Uint16 mod = KMOD_NONE, Uint8 repeat
     key.type = SDL_KEYDOWN;
     key.key.state = SDL_PRESSED;
     key.key.repeat = repeat;
-    key.key.keysym.scancode = scancode;
-    key.key.keysym.sym = SDL_GetKeyFromScancode(scancode);
-    key.key.keysym.mod = mod;
+    key.key.keysym = SDL_Keysym{scancode, SDL_GetKeyFromScancode(scancode), mod, 0};
     key.key.windowID = sdl_edge_window() ? SDL_GetWindowID(sdl_edge_window()) : 0;
     SDL_PushEvent(&key);
 }
@@ -39,13 +40,25 @@ inline void drain_events()
     for (int empty = 0; empty < 2;) empty = platform_poll_event() == PLATFORM_EVENT_NONE ? empty + 1 : 0;
 }
 
+template <typename F>
+std::string stderr_of(F f)
+{
+    testing::internal::CaptureStderr();
+    f();
+    return testing::internal::GetCapturedStderr();
+}
+
+inline bool one_line_starting(const std::string& text, const std::string& start)
+{
+    return text.rfind(start, 0) == 0 && std::count(text.begin(), text.end(), '\n') == 1;
+}
+
 // The PC codes held in a key state, lowest first.
 inline std::vector<int> down_codes(const uint8_t* keys)
 {
     std::vector<int> down;
-    for (int i = 0; i < 256; ++i) {
+    for (int i = 0; i < 256; ++i)
         if (keys[i]) down.push_back(i);
-    }
     return down;
 }
 
@@ -82,11 +95,27 @@ struct VirtualPad {
     void lean(SDL_GameControllerAxis a, int16_t v) { SDL_JoystickSetVirtualAxis(joystick, a, v); }
     void pull_out()
     {
-        if (!joystick) return;
-        SDL_JoystickClose(joystick);
+        if (joystick) SDL_JoystickClose(joystick);
         joystick = nullptr;
-        for (int i = 0; i < SDL_NumJoysticks(); ++i) {
+        for (int i = 0; i < SDL_NumJoysticks(); ++i)
             if (SDL_JoystickGetDeviceInstanceID(i) == id) SDL_JoystickDetachVirtual(i);
-        }
     }
 };
+
+// Colours no two indices share, alpha 0 as a BMP's reserved byte leaves it
+// (which must not matter), and 640 x 480 of indices that say where they are,
+// rows `pitch` bytes apart.
+inline Palette test_palette(int shift)
+{
+    Palette p{};
+    for (int i = 0; i < 256; ++i) p[size_t(i)] = Colour{uint8_t(i + shift), uint8_t(255 - i), uint8_t(i * 5 + shift), 0};
+    return p;
+}
+
+inline std::vector<uint8_t> test_picture(int pitch, int seed)
+{
+    std::vector<uint8_t> picture(size_t(pitch) * 480, 0xEE);
+    for (int y = 0; y < 480; ++y)
+        for (int x = 0; x < 640; ++x) picture[size_t(y * pitch + x)] = uint8_t(x * 3 + y + seed);
+    return picture;
+}
