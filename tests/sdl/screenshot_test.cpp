@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "../support/env.h"
 #include "../support/png_read.h"
 #include "../support/sdl_events.h"
@@ -21,8 +19,7 @@ namespace {
 void expect_picture(const std::string& path, const std::vector<uint8_t>& picture, int pitch, const Palette& palette)
 {
     PngFile png;
-    ASSERT_TRUE(read_png(path, png)) << path;
-    ASSERT_TRUE(png.width == 640 && png.height == 480 && png.palette.size() == 256) << path;
+    ASSERT_TRUE(read_png(path, png) && png.width == 640 && png.height == 480 && png.palette.size() == 256) << path;
     EXPECT_TRUE(png.colour_type == PNG_COLOR_TYPE_PALETTE && png.bit_depth == 8) << path;
     int wrong = 0;
     for (size_t i = 0; i < 256; ++i)
@@ -33,13 +30,8 @@ void expect_picture(const std::string& path, const std::vector<uint8_t>& picture
     EXPECT_EQ(wrong, 0) << "colours or pixels differ in " << path;
 }
 
-std::vector<std::string> files_in(const fs::path& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
+long files_in(const fs::path& folder) { return std::distance(fs::directory_iterator(folder), {}); }
+void home_only(ScopedEnv& e, const std::string& h) { e.set("HOME", h), e.unset("XDG_CONFIG_HOME"), e.unset("XDG_PICTURES_DIR"); }
 
 // RGB and RGBA are what the generator's previews and icons are written as.
 TEST(PngWriter, RgbAndRgbaReadBackAndFailuresLeaveNoFileBehind)
@@ -53,7 +45,6 @@ TEST(PngWriter, RgbAndRgbaReadBackAndFailuresLeaveNoFileBehind)
     ASSERT_TRUE(read_png(dir.file("rgb.png"), png) && read_png(dir.file("rgba.png"), alpha));
     EXPECT_TRUE(png.colour_type == PNG_COLOR_TYPE_RGB && png.width == 3 && png.rows == rgb);
     EXPECT_TRUE(alpha.colour_type == PNG_COLOR_TYPE_RGB_ALPHA && alpha.rows == rgba);
-
     EXPECT_EQ(png_write_rgb(dir.file("no-such-folder/x.png").c_str(), 2, 2, rgb.data()), 0);
     EXPECT_EQ(png_write_rgb(dir.file("empty.png").c_str(), 0, 2, rgb.data()), 0);
     const Palette palette = test_palette(0);
@@ -62,7 +53,7 @@ TEST(PngWriter, RgbAndRgbaReadBackAndFailuresLeaveNoFileBehind)
     ASSERT_NE(full, nullptr);
     EXPECT_EQ(png_write_indexed(full, 640, 480, picture.data(), 640, palette), 0) << "a full disk";
     std::fclose(full);
-    EXPECT_EQ(files_in(dir.dir), (std::vector<std::string>{"rgb.png", "rgba.png"})) << "a half-written file stays";
+    EXPECT_EQ(files_in(dir.dir), 2) << "a half-written file stays";
     // A device named by its path that fails the write stays in its place.
     if (mknod(dir.file("full").c_str(), S_IFCHR | 0600, makedev(1, 7)) == 0) {
         EXPECT_EQ(png_write_indexed(dir.file("full").c_str(), 640, 480, picture.data(), 640, palette), 0);
@@ -71,7 +62,7 @@ TEST(PngWriter, RgbAndRgbaReadBackAndFailuresLeaveNoFileBehind)
     }
 }
 
-TEST(PicturesFolder, UserDirsFileForms)
+TEST(PicturesFolder, UserDirsFileFormsAndTheFirstFolderThatIsThere)
 {
     const std::pair<std::string, std::string> cases[] = {
         {"XDG_PICTURES_DIR=\"$HOME/Pictures\"\n", "/home/pilot/Pictures"},
@@ -82,28 +73,19 @@ TEST(PicturesFolder, UserDirsFileForms)
         {"  XDG_PICTURES_DIR=\"$HOME/My \\\"Shots\\\"\"", "/home/pilot/My \"Shots\""},  // no newline at the end
         {"XDG_PICTURES_DIR=\"$HOME/\"\n", "/home/pilot"},                                // "disabled": home itself
         {"XDG_PICTURES_DIR=\"$HOME/a\"\nXDG_PICTURES_DIR=\"$HOME/b\"\n", "/home/pilot/b"},  // the last wins
-        {"#XDG_PICTURES_DIR=\"$HOME/Pictures\"\n", ""},
-        {"XDG_PICTURES_DIR=\"Pictures\"\n", ""},      // relative
-        {"XDG_PICTURES_DIR=\"$HOMEWORK/x\"\n", ""},   // not $HOME
-        {"XDG_PICTURES_DIR=$HOME/Pictures\n", ""},    // unquoted
-        {"XDG_PICTURES_DIR=\"$HOME/Pictures\n", ""},  // unclosed
-        {"XDG_PICTURES_DIRS=\"$HOME/Pictures\"\n", ""},
-        {"", ""},
+        {"#XDG_PICTURES_DIR=\"$HOME/Pictures\"\n", ""}, {"XDG_PICTURES_DIR=\"Pictures\"\n", ""},  // relative
+        {"XDG_PICTURES_DIR=\"$HOMEWORK/x\"\n", ""}, {"XDG_PICTURES_DIR=$HOME/Pictures\n", ""},   // unquoted
+        {"XDG_PICTURES_DIR=\"$HOME/Pictures\n", ""}, {"XDG_PICTURES_DIRS=\"$HOME/Pictures\"\n", ""}, {"", ""},
     };
     for (const auto& [text, want] : cases) EXPECT_EQ(user_dirs_pictures(text, "/home/pilot"), want) << text;
     EXPECT_EQ(user_dirs_pictures("XDG_PICTURES_DIR=\"$HOME/Pictures\"\n", ""), "") << "no home to put it in";
-}
-
-TEST(Environment, TheFirstFolderThatIsThereIsUsed)
-{
+    // Of the file's folder, the environment's and home, the first that is there.
     TempDir dir;
     ScopedEnv env;
     const std::string home = dir.file("home");
     for (const char* folder : {"home/.config", "elsewhere", "config", "shots"})
         fs::create_directories(dir.file(folder));
-    env.set("HOME", home);
-    env.unset("XDG_CONFIG_HOME");
-    env.unset("XDG_PICTURES_DIR");
+    home_only(env, home);
     EXPECT_EQ(screenshot_folder(), home) << "nothing named: home";
     dir.write("home/.config/user-dirs.dirs", "XDG_PICTURES_DIR=\"$HOME/Pictures\"\n");
     EXPECT_EQ(screenshot_folder(), home) << "named but not there: home";
@@ -126,8 +108,7 @@ TEST(Environment, TwoShotsInOneSecondKeepBoth)
     std::tm t{};
     std::tie(t.tm_year, t.tm_mon, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec) = std::tuple(124, 2, 5, 7, 8, 9);
     const Palette palette_a = test_palette(0), palette_b = test_palette(7);
-    const std::vector<uint8_t> a = test_picture(656, 0);  // a surface's rows may be longer than the picture
-    const std::vector<uint8_t> b = test_picture(640, 99);
+    const std::vector<uint8_t> a = test_picture(656, 0), b = test_picture(640, 99);  // rows may be longer than 640
     std::string first, second, why;
     ASSERT_EQ(screenshot_save_in(dir.path(), t, {a.data(), 656, 640, 480, palette_a.data()}, first), 1) << first;
     ASSERT_EQ(screenshot_save_in(dir.path() + "/", t, {b.data(), 640, 640, 480, palette_b.data()}, second), 1)
@@ -141,10 +122,9 @@ TEST(Environment, TwoShotsInOneSecondKeepBoth)
     const PlatformPicture picture{a.data(), 640, 640, 480, palette_a.data()};
     EXPECT_EQ(screenshot_save_in(dir.file("gone"), t, picture, why), 0);
     EXPECT_NE(why.find(dir.file("gone/kestrava-20240305-230809.png")), std::string::npos) << why;
-    why.clear();
     EXPECT_EQ(screenshot_save_in("", t, picture, why), 0);
     EXPECT_FALSE(why.empty());
-    EXPECT_EQ(files_in(dir.dir).size(), 2u);
+    EXPECT_EQ(files_in(dir.dir), 2);
 }
 
 // F12 on the player's edge saves what is on screen, once however long it is
@@ -153,15 +133,11 @@ TEST(F12, SavesThePictureOnScreenAndPrintsWhere)
 {
     TempDir dir;
     ScopedEnv env;
-    env.set("HOME", dir.path());
-    env.unset("XDG_CONFIG_HOME");
-    env.unset("XDG_PICTURES_DIR");
-    report_clear();
+    home_only(env, dir.path());
     ASSERT_EQ(platform_window_open("Kestrava", 640, 480), 1) << report_text();
     drain_events();
     std::string out, err;
-    // Takes every waiting event as the loop would; what was printed.
-    auto poll_all = [&] {
+    auto poll_all = [&] {  // every waiting event taken as the loop would, and what was printed
         testing::internal::CaptureStdout();
         PlatformEvent e = PLATFORM_EVENT_NONE;
         err = stderr_of([&] {
@@ -176,7 +152,6 @@ TEST(F12, SavesThePictureOnScreenAndPrintsWhere)
     push_key(SDL_SCANCODE_F12);
     EXPECT_EQ(poll_all(), PLATFORM_EVENT_NONE);
     EXPECT_EQ(out + err, "") << "nothing on screen yet: nothing to save";
-
     const Palette palette = test_palette(3);
     std::vector<uint8_t> picture = test_picture(672, 5);
     platform_present(picture.data(), 672, 640, 480, palette.data());
@@ -186,12 +161,11 @@ TEST(F12, SavesThePictureOnScreenAndPrintsWhere)
     push_key(SDL_SCANCODE_F12, KMOD_NONE, 1);  // the key held down repeats: one picture only
     EXPECT_EQ(poll_all(), PLATFORM_EVENT_NONE);
     EXPECT_EQ(err, "");
-    const std::vector<std::string> names = files_in(dir.dir);
-    ASSERT_EQ(names.size(), 1u);
-    EXPECT_EQ(out, dir.file(names[0]) + "\n");
-    EXPECT_TRUE(names[0].rfind("kestrava-", 0) == 0 && names[0].size() == strlen("kestrava-YYYYMMDD-HHMMSS.png"));
-    expect_picture(dir.file(names[0]), shown, 672, palette);
-
+    ASSERT_EQ(files_in(dir.dir), 1) << "one picture only";
+    const std::string name = fs::directory_iterator(dir.dir)->path().filename();
+    EXPECT_EQ(out, dir.file(name) + "\n");
+    EXPECT_TRUE(name.rfind("kestrava-", 0) == 0 && name.size() == strlen("kestrava-YYYYMMDD-HHMMSS.png")) << name;
+    expect_picture(dir.file(name), shown, 672, palette);
     env.set("HOME", dir.file("no-such-home"));
     push_key(SDL_SCANCODE_F12);
     platform_window_destroy();
