@@ -223,6 +223,9 @@ TEST(NoDevice, WithNoDisplayAtAllTheGameExitsWithTheReason)
     game_fails(data, why, {{"SDL_VIDEODRIVER", "no-such"}, {"SDL_AUDIODRIVER", "dummy"}});
     game_fails(data, why + "could not open the X display ':4711' (DISPLAY)\n",
                {{"DISPLAY", ":4711"}, {"SDL_AUDIODRIVER", "dummy"}}, no_server);
+    game_fails(data, why + "could not open the Wayland display 'absent' (WAYLAND_DISPLAY)\n",
+               {{"WAYLAND_DISPLAY", "absent"}, {"XDG_RUNTIME_DIR", data.path()}, {"SDL_AUDIODRIVER", "dummy"}},
+               {"DISPLAY", "SDL_VIDEODRIVER"});
 }
 
 }  // namespace

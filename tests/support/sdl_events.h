@@ -39,12 +39,13 @@ inline bool one_line_starting(const std::string& text, const std::string& start)
     return text.rfind(start, 0) == 0 && std::count(text.begin(), text.end(), '\n') == 1;
 }
 
-// The PC codes held in a key state, lowest first.
+// The PC codes held in a key state, lowest first; negative if held with a
+// byte other than PC_KEY_DOWN.
 inline std::vector<int> down_codes(const uint8_t* keys)
 {
     std::vector<int> down;
     for (int i = 0; i < 256; ++i)
-        if (keys[i]) down.push_back(i);
+        if (keys[i]) down.push_back(keys[i] == PC_KEY_DOWN ? i : -i);
     return down;
 }
 
