@@ -27,6 +27,7 @@ TEST(ScanCodeTable, GameKeysReadTheirCodesAndEveryOtherKeyOneOfItsOwn)
                            {SDL_SCANCODE_SPACE, DIK_SPACE}, {SDL_SCANCODE_UP, DIK_UP}, {SDL_SCANCODE_LEFT, DIK_LEFT},
                            {SDL_SCANCODE_RIGHT, DIK_RIGHT}, {SDL_SCANCODE_DOWN, DIK_DOWN}})
         EXPECT_EQ(keys_of[pc], Codes{key}) << pc;
+    EXPECT_EQ(code(SDL_SCANCODE_UNKNOWN), 0) << "a key SDL cannot name presses nothing";
     const Codes backslash = {SDL_SCANCODE_BACKSLASH, SDL_SCANCODE_NONUSHASH};
     const Codes mute = {SDL_SCANCODE_MUTE, SDL_SCANCODE_AUDIOMUTE};
     for (const auto& [pc, keys] : keys_of)

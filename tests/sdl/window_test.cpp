@@ -141,9 +141,8 @@ TEST(WindowFailure, ReportsTheDisplayClosesTwiceAndOpensLater)
     }
     for (int twice = 0; twice < 2; ++twice) {
         ASSERT_EQ(platform_window_open("Kestrava", W, H), 1) << report_text();
-        platform_window_close();
+        platform_window_close(), platform_window_close();  // the second finds nothing to close
         EXPECT_EQ(sdl_edge_window(), nullptr);
-        platform_window_close();
     }
 }
 

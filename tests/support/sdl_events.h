@@ -39,8 +39,7 @@ inline bool one_line_starting(const std::string& text, const std::string& start)
     return text.rfind(start, 0) == 0 && std::count(text.begin(), text.end(), '\n') == 1;
 }
 
-// The PC codes held in a key state, lowest first; negative if held with a
-// byte other than PC_KEY_DOWN.
+// The PC codes held in a key state, lowest first; negative if not PC_KEY_DOWN.
 inline std::vector<int> down_codes(const uint8_t* keys)
 {
     std::vector<int> down;
