@@ -24,21 +24,9 @@ SDL_calloc_func real_calloc;
 SDL_realloc_func real_realloc;
 SDL_free_func real_free;
 
-void* SDLCALL counted_malloc(size_t n)
-{
-    if (counting) ++allocations;
-    return real_malloc(n);
-}
-void* SDLCALL counted_calloc(size_t n, size_t size)
-{
-    if (counting) ++allocations;
-    return real_calloc(n, size);
-}
-void* SDLCALL counted_realloc(void* p, size_t n)
-{
-    if (counting) ++allocations;
-    return real_realloc(p, n);
-}
+void* SDLCALL counted_malloc(size_t n) { return allocations += counting, real_malloc(n); }
+void* SDLCALL counted_calloc(size_t n, size_t size) { return allocations += counting, real_calloc(n, size); }
+void* SDLCALL counted_realloc(void* p, size_t n) { return allocations += counting, real_realloc(p, n); }
 
 }  // namespace
 
