@@ -111,8 +111,6 @@ inline Bytes smf(uint16_t format, uint16_t tracks, uint16_t division, std::initi
     return b;
 }
 
-inline const Bytes end_of_track = {0x00, 0xFF, 0x2F, 0x00};
-
 // One track at 480 ticks a quarter, 120 beats a minute (a tick is 1/960 s):
 // a piano chord struck at once and held for `held` ticks, then silence until
 // `length` ticks, then the end. Running status carries the note-offs.
