@@ -1,6 +1,9 @@
 // The rules of the bodies where a golden trace cannot show them: every
 // contact threshold on both sides, truncation toward zero, and the few
 // readings no golden run reaches (ten shots, air running out).
+#include <tuple>
+#include <vector>
+
 #include "game_fixture.h"
 
 namespace {
@@ -14,8 +17,7 @@ void empty_level()
     clear_asteroids();
     world.astronaut.state = STATE_GONE;
     world.astronaut.air = 300;
-    world.ship.x = 100;
-    world.ship.y = 400;
+    world.ship.x = 100, world.ship.y = 400;
     world.star.mass = 0.0f;
 }
 
@@ -23,9 +25,7 @@ Asteroid& place_asteroid(int slot, float x, float y)
 {
     Asteroid& a = world.asteroids[slot];
     a.state = STATE_ACTIVE;
-    a.x = x;
-    a.y = y;
-    a.vx = a.vy = 0;
+    a.x = x, a.y = y, a.vx = a.vy = 0;
     world.asteroids_left += 1;
     return a;
 }
@@ -34,10 +34,7 @@ Shot& place_shot(int slot, float x, float y)
 {
     Shot& s = world.shots[slot];
     s.state = STATE_ACTIVE;
-    s.x = x;
-    s.y = y;
-    s.vx = s.vy = 0;
-    s.life = 30;
+    s.x = x, s.y = y, s.vx = s.vy = 0, s.life = 30;
     world.live_shots += 1;
     return s;
 }
@@ -45,8 +42,7 @@ Shot& place_shot(int slot, float x, float y)
 void place_astronaut(float x, float y)
 {
     world.astronaut.state = STATE_ACTIVE;
-    world.astronaut.x = x;
-    world.astronaut.y = y;
+    world.astronaut.x = x, world.astronaut.y = y;
 }
 
 }  // namespace
@@ -104,24 +100,18 @@ TEST(Contact, OneShotTakesTheLowerSlotAndShipAndShotBothKill)
 
     empty_level();
     Asteroid& a = place_asteroid(0, 187, 187);
-    a.delay = 4;
-    a.frame = 15;
-    a.tick = 4;
-    world.ship.x = 200 - 11;
-    world.ship.y = 200 - 9;
+    a.delay = 4, a.frame = 15, a.tick = 4;
+    world.ship.x = 200 - 11, world.ship.y = 200 - 9;
     place_shot(1, 192, 192);
     asteroids_step();
-    EXPECT_EQ(world.ship.state, STATE_DYING);
-    EXPECT_EQ(a.state, STATE_DYING);
+    EXPECT_EQ((std::vector<int>{world.ship.state, a.state}), (std::vector<int>{STATE_DYING, STATE_DYING}));
     EXPECT_EQ(a.frame, 0) << "hit this frame, it still turned, wrapping to its first picture";
 
     // A ship already gone is set dying again and returns to gone at once.
     empty_level();
     place_asteroid(0, 187, 187);
-    world.ship.x = 200 - 11;
-    world.ship.y = 200 - 9;
-    world.ship.state = STATE_GONE;
-    world.ship.explosion_frame = 10;
+    world.ship.x = 200 - 11, world.ship.y = 200 - 9;
+    world.ship.state = STATE_GONE, world.ship.explosion_frame = 10;
     world.phase = PHASE_GAME_OVER;
     asteroids_step();
     EXPECT_EQ(world.ship.state, STATE_DYING);
@@ -134,25 +124,19 @@ TEST(Contact, OneShotTakesTheLowerSlotAndShipAndShotBothKill)
 TEST(Contact, StarAndRescueThresholds)
 {
     empty_level();
-    world.ship.x = 319 + 24 - 11;
-    world.ship.y = 236 - 9;
+    world.ship.x = 319 + 24 - 11, world.ship.y = 236 - 9;
     place_astronaut(world.ship.x + 11 - 9 + 19, world.ship.y + 9 - 10 - 18);
-    world.asteroid_count = 7;
-    world.asteroids_left = 3;
+    world.asteroid_count = 7, world.asteroids_left = 3;
     ship_step();
-    EXPECT_EQ(world.ship.state, STATE_DYING);
-    EXPECT_EQ(world.astronaut.state, STATE_GONE);
-    EXPECT_EQ(world.score, 70) << "10 x the level's asteroids, not those left";
+    EXPECT_EQ((std::vector<int>{world.ship.state, world.astronaut.state, world.score}),
+              (std::vector<int>{STATE_DYING, STATE_GONE, 70})) << "10 x the level's asteroids, not those left";
 
     empty_level();
-    world.ship.x = 319 + 25 - 11;
-    world.ship.y = 236 - 9;
+    world.ship.x = 319 + 25 - 11, world.ship.y = 236 - 9;
     place_astronaut(world.ship.x + 11 - 9 + 20, world.ship.y);
     ship_step();
-    EXPECT_EQ(world.ship.state, STATE_ACTIVE);
-    EXPECT_EQ(world.astronaut.state, STATE_ACTIVE);
-    world.ship.x = 319 - 11;
-    world.ship.y = 236 + 17 - 9;
+    EXPECT_EQ((std::vector<int>{world.ship.state, world.astronaut.state}), (std::vector<int>{STATE_ACTIVE, STATE_ACTIVE}));
+    world.ship.x = 319 - 11, world.ship.y = 236 + 17 - 9;
     ship_step();
     EXPECT_EQ(world.ship.state, STATE_ACTIVE);
     world.ship.y = 236 + 16 - 9;
@@ -171,10 +155,8 @@ TEST(Contact, ShotsStrikingTheAstronaut)
     place_shot(0, 309 + 10 - 2, 110 + 11 - 2);
     place_shot(1, 309 - 2, 110 - 2);
     shots_step();
-    EXPECT_EQ(world.astronaut.state, STATE_DYING);
-    EXPECT_EQ(world.score, -25);
-    EXPECT_EQ(world.shots[0].state, STATE_ACTIVE);
-    EXPECT_EQ(world.shots[1].state, STATE_ACTIVE);
+    EXPECT_EQ((std::vector<int>{world.astronaut.state, world.score, world.shots[0].state, world.shots[1].state}),
+              (std::vector<int>{STATE_DYING, -25, STATE_ACTIVE, STATE_ACTIVE}));
     astronaut_step();
     EXPECT_EQ(world.astronaut.air, 0) << "a shot astronaut has no air left";
 
@@ -197,8 +179,7 @@ TEST(Ship, BrakeAndFiringReadings)
     EXPECT_NEAR(world.ship.vx, -0.15, 1e-7);
     world.ship.vx = world.ship.vy = 0.0f;
     ship_step();
-    EXPECT_EQ(world.ship.vx, 0.0f);
-    EXPECT_EQ(world.ship.vy, 0.0f);
+    EXPECT_EQ(std::make_pair(world.ship.vx, world.ship.vy), std::make_pair(0.0f, 0.0f));
 
     // Fired from rest: from the nose at 5 a frame, for 60 steps; a fast
     // ship's shot starts at 8.5 and is capped to 7 in its first step.
@@ -207,10 +188,7 @@ TEST(Ship, BrakeAndFiringReadings)
     hold_keys({DIK_SPACE});
     ship_step();
     const Shot& s = world.shots[0];
-    EXPECT_EQ(s.vx, 5.0f);
-    EXPECT_EQ(s.x, 111.0f);
-    EXPECT_EQ(s.y, 409.0f);
-    EXPECT_EQ(s.life, 60);
+    EXPECT_EQ(std::make_tuple(s.vx, s.x, s.y, s.life), std::make_tuple(5.0f, 111.0f, 409.0f, 60));
     for (int i = 0; i < 12; ++i) ship_step();
     EXPECT_EQ(world.live_shots, 10) << "ten shots at most";
 
@@ -230,8 +208,7 @@ TEST(Astronaut, AirRunsOutThenTheDeathPictures)
     place_astronaut(100, 100);
     world.astronaut.air = 1;
     astronaut_step();
-    EXPECT_EQ(world.astronaut.air, 0);
-    EXPECT_EQ(world.astronaut.state, STATE_ACTIVE);
+    EXPECT_EQ((std::vector<int>{world.astronaut.air, world.astronaut.state}), (std::vector<int>{0, STATE_ACTIVE}));
     astronaut_step();
     EXPECT_EQ(world.astronaut.state, STATE_DYING);
     for (int f = 1; f <= 10; ++f) astronaut_step();
