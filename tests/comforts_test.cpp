@@ -38,8 +38,7 @@ protected:
         shutdown_all();
         shell_use_settings(Settings{}, "");
     }
-    // Runs the main loop on the queued events with a recording going; the
-    // recording's lines.
+    // The recording's lines after the main loop ran on the queued events.
     std::string recorded_run(const std::vector<PlatformEvent>& events, const Settings& settings = {})
     {
         std::FILE* file = std::fopen(dir.file("run.keys").c_str(), "w");
@@ -117,18 +116,16 @@ TEST_F(Comforts, SteadyColoursHoldHalfASecondAndAreNeverDark)
         last = shown;
     }
     EXPECT_GE(changes, 20) << "the colour still changes";
-    // Off, the colour drawn is the colour shown.
     set_steady_colours(false);
     EXPECT_EQ(shown_colour(FLASHING_GAME_OVER, 0x010203u), 0x010203u);
 }
 
 TEST_F(Comforts, SteadyColoursLeaveTheReplayedRunAsItWas)
 {
-    for (const char* name : {"hunter", "rescuer"}) {
-        const std::string keys = std::string(KESTRAVA_GOLDEN_DIR) + "/" + name + ".keys";
-        const Ended r = run_program({KESTRAVA_REPLAY, "--steady-colours", keys});
+    for (const std::string name : {"/hunter", "/rescuer"}) {
+        const Ended r = run_program({KESTRAVA_REPLAY, "--steady-colours", KESTRAVA_GOLDEN_DIR + name + ".keys"});
         ASSERT_EQ(r.status, 0) << r.err;
-        EXPECT_TRUE(r.out == file_text(std::string(KESTRAVA_GOLDEN_DIR) + "/" + name + ".trace")) << name;
+        EXPECT_TRUE(r.out == file_text(KESTRAVA_GOLDEN_DIR + name + ".trace")) << name;
     }
 }
 
