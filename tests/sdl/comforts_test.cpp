@@ -68,8 +68,8 @@ TEST(PauseAtTheEdge, KeysAndFocusLossAreReportedAndThePictureIsDimmedOnScreenOnl
     EXPECT_EQ(screen(), std::make_pair(0xC86432u, 0));
     platform_show_paused(true);
     const auto [corner, white] = screen();
-    EXPECT_TRUE(corner >> 16 > 0 && corner >> 16 < 0x60u && white > 1000) << "dimmed, still seen, the word: " << std::hex
-                                                                            << corner << " " << std::dec << white;
+    EXPECT_TRUE(corner >> 16 > 0 && corner >> 16 < 0x60u && white > 1000)
+        << "dimmed yet seen, and the word: " << std::hex << corner << std::dec << " " << white;
     // The picture the game presented, and that F12 saves, is untouched.
     const PlatformPicture kept = platform_picture();
     ASSERT_NE(kept.pixels, nullptr);
