@@ -10,8 +10,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
