@@ -26,8 +26,7 @@
 
 namespace {
 
-constexpr int W = 640;
-constexpr int H = 480;
+constexpr int W = 640, H = 480;
 
 TEST(PauseAtTheEdge, KeysAndFocusLossAreReportedAndThePictureIsDimmedOnScreenOnly)
 {
@@ -149,9 +148,7 @@ TEST(Soundfonts, TheNamedOneThenSdlSoundfontsThenTheGamesOwnEachRefusalOneLine)
     const size_t third = said.find("kestrava: " + gone + ": ");
     EXPECT_TRUE(said.starts_with("kestrava: " + named + ": ") && 0 < second && second < third &&
                 third != std::string::npos) << said;
-    if (midi_synth_ready()) {
-        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 3) << said;
-    }
+    EXPECT_TRUE(!midi_synth_ready() || std::count(said.begin(), said.end(), '\n') == 3) << said;
     midi_shutdown();
     sfx_shutdown();
     shell_use_settings(Settings{}, "");
