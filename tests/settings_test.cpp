@@ -4,9 +4,8 @@
 // replaces an earlier one.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "shell/settings.h"
@@ -32,27 +31,22 @@ TEST(Settings, ABadLineIsOneWarningAndTheRestApplies)
     Settings s;
     std::vector<SettingsProblem> problems;
     settings_parse(text, s, problems);
-    EXPECT_EQ(s.music_volume, 40);
-    EXPECT_EQ(s.effects_volume, 100);
-    EXPECT_TRUE(s.gentle);
-    EXPECT_TRUE(s.steady_colours);
-    EXPECT_FALSE(s.focus_pause);
-    EXPECT_TRUE(s.fullscreen);
-    EXPECT_EQ(s.soundfont, "/fonts/a.sf2");
+    EXPECT_EQ(std::tuple(s.music_volume, s.effects_volume, s.gentle, s.steady_colours, s.focus_pause, s.fullscreen,
+                         s.soundfont),
+              std::tuple(40, 100, true, true, false, true, std::string("/fonts/a.sf2")));
     std::vector<int> lines;
     for (const SettingsProblem& p : problems) lines.push_back(p.line);
     EXPECT_EQ(lines, (std::vector<int>{3, 5, 6, 10}));
 
-    // Through the file: the warning names the file and the line.
     TempDir dir;
     const std::string path = dir.write("kestrava.conf", text);
     Settings loaded;
     testing::internal::CaptureStderr();
     settings_load(path, loaded);
     const std::string said = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(count_lines(said), 4) << said;
-    EXPECT_NE(said.find("kestrava: " + path + ":5: 'colours'"), std::string::npos) << said;
-    EXPECT_EQ(loaded.music_volume, 40);
+    EXPECT_EQ(std::tuple(count_lines(said), said.find("kestrava: " + path + ":5: 'colours'") != std::string::npos,
+                         loaded.music_volume),
+              std::tuple(4, true, 40)) << said;
 }
 
 TEST(Settings, TheFullscreenChoiceChangesItsLineAloneAndReplacesTheFileWhole)
@@ -76,9 +70,7 @@ TEST(Settings, TheFullscreenChoiceChangesItsLineAloneAndReplacesTheFileWhole)
     chmod(path.c_str(), 0640);
     ASSERT_TRUE(settings_save_fullscreen(path, true));
     EXPECT_EQ(file_text(path), "# my settings\n  FullScreen = yes\nmusic-volume = 3   # quiet\n\nfullscreen = yes\n");
-    struct stat st{};
-    ASSERT_EQ(stat(path.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(fs::status(path).permissions(), fs::perms(0640));
     int files = 0;
     for (const auto& e : fs::directory_iterator(dir.file("config/kestrava"))) files += e.is_regular_file();
     EXPECT_EQ(files, 1) << "nothing is left beside the file";
@@ -86,9 +78,9 @@ TEST(Settings, TheFullscreenChoiceChangesItsLineAloneAndReplacesTheFileWhole)
     // A file the game cannot read whole is left alone.
     dir.write("config/kestrava/kestrava.conf", std::string(SETTINGS_FILE_LIMIT + 1, '#'));
     testing::internal::CaptureStderr();
-    EXPECT_FALSE(settings_save_fullscreen(path, false));
-    EXPECT_EQ(count_lines(testing::internal::GetCapturedStderr()), 1);
-    EXPECT_EQ(file_text(path).size(), SETTINGS_FILE_LIMIT + 1);
+    EXPECT_EQ((std::tuple{settings_save_fullscreen(path, false), count_lines(testing::internal::GetCapturedStderr()),
+                         file_text(path).size()}),
+              std::tuple(false, 1, SETTINGS_FILE_LIMIT + 1));
 
     env.unset("XDG_CONFIG_HOME");
     env.set("HOME", "/home/player");
@@ -110,10 +102,8 @@ TEST(Settings, ARecordingIsNeverWrittenOverAnother)
     TempDir dir;
     const std::string earlier = dir.write("run.keys", "UP\nUP\n");
     const Ended r = run_program({KESTRAVA_GAME, "--record", earlier});
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(count_lines(r.err), 1) << r.err;
-    EXPECT_NE(r.err.find(earlier), std::string::npos) << r.err;
-    EXPECT_EQ(file_text(earlier), "UP\nUP\n");
+    EXPECT_EQ(std::tuple(r.status, count_lines(r.err), r.err.find(earlier) != std::string::npos, file_text(earlier)),
+              std::tuple(2, 1, true, std::string("UP\nUP\n"))) << r.err;
 }
 
 }  // namespace

@@ -10,8 +10,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -28,8 +26,7 @@
 
 namespace {
 
-constexpr int W = 640;
-constexpr int H = 480;
+constexpr int W = 640, H = 480;
 
 TEST(PauseAtTheEdge, KeysAndFocusLossAreReportedAndThePictureIsDimmedOnScreenOnly)
 {
@@ -68,9 +65,8 @@ TEST(PauseAtTheEdge, KeysAndFocusLossAreReportedAndThePictureIsDimmedOnScreenOnl
     EXPECT_EQ(screen(), std::make_pair(0xC86432u, 0));
     platform_show_paused(true);
     const auto [corner, white] = screen();
-    EXPECT_LT(corner >> 16, 0x60u) << "dimmed";
-    EXPECT_GT(corner >> 16, 0u) << "still seen";
-    EXPECT_GT(white, 1000) << "the word";
+    EXPECT_TRUE(corner >> 16 > 0 && corner >> 16 < 0x60u && white > 1000)
+        << "dimmed yet seen, and the word: " << std::hex << corner << std::dec << " " << white;
     // The picture the game presented, and that F12 saves, is untouched.
     const PlatformPicture kept = platform_picture();
     ASSERT_NE(kept.pixels, nullptr);
@@ -129,10 +125,8 @@ std::pair<int, int> disk_peaks(int music, int effects)
 TEST(Volumes, ScaleTheEffectsAndTheMusicOnTheDevice)
 {
     // Full scale: the effect (a quarter) over the music (a tenth).
-    EXPECT_EQ(disk_peaks(100, 100), std::make_pair(11468, 3277));
-    EXPECT_EQ(disk_peaks(50, 100), std::make_pair(9830, 1638));
-    EXPECT_EQ(disk_peaks(0, 50), std::make_pair(4096, 0));
-    EXPECT_EQ(disk_peaks(0, 0), std::make_pair(0, 0));
+    EXPECT_EQ((std::vector{disk_peaks(100, 100), disk_peaks(50, 100), disk_peaks(0, 50), disk_peaks(0, 0)}),
+              (std::vector<std::pair<int, int>>{{11468, 3277}, {9830, 1638}, {4096, 0}, {0, 0}}));
 }
 
 TEST(Soundfonts, TheNamedOneThenSdlSoundfontsThenTheGamesOwnEachRefusalOneLine)
@@ -150,14 +144,11 @@ TEST(Soundfonts, TheNamedOneThenSdlSoundfontsThenTheGamesOwnEachRefusalOneLine)
     testing::internal::CaptureStderr();
     EXPECT_EQ(midi_init(), 1);
     const std::string said = testing::internal::GetCapturedStderr();
-    const size_t first = said.find("kestrava: " + named + ": ");
     const size_t second = said.find("kestrava: " + junk + ": ");
     const size_t third = said.find("kestrava: " + gone + ": ");
-    EXPECT_EQ(first, 0u) << said;
-    EXPECT_TRUE(first < second && second < third && third != std::string::npos) << said;
-    if (midi_synth_ready()) {
-        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 3) << said;
-    }
+    EXPECT_TRUE(said.starts_with("kestrava: " + named + ": ") && 0 < second && second < third &&
+                third != std::string::npos) << said;
+    EXPECT_TRUE(!midi_synth_ready() || std::count(said.begin(), said.end(), '\n') == 3) << said;
     midi_shutdown();
     sfx_shutdown();
     shell_use_settings(Settings{}, "");
@@ -165,12 +156,12 @@ TEST(Soundfonts, TheNamedOneThenSdlSoundfontsThenTheGamesOwnEachRefusalOneLine)
 
 TEST(Renderer, SoftwareOpenGlIsToldByItsName)
 {
-    EXPECT_TRUE(gl_renderer_is_software("llvmpipe (LLVM 15.0.6, 256 bits)"));
-    EXPECT_TRUE(gl_renderer_is_software("softpipe"));
-    EXPECT_TRUE(gl_renderer_is_software("Software Rasterizer"));
-    EXPECT_FALSE(gl_renderer_is_software("Mesa Intel(R) UHD Graphics 620 (KBL GT2)"));
-    EXPECT_FALSE(gl_renderer_is_software("AMD Radeon RX 6600 (navi23, LLVM 15.0.6, DRM 3.49, 6.1.0)"));
-    EXPECT_FALSE(gl_renderer_is_software(nullptr));
+    std::vector<bool> software;
+    for (const char* name : {"llvmpipe (LLVM 15.0.6, 256 bits)", "softpipe", "Software Rasterizer",
+                             "Mesa Intel(R) UHD Graphics 620 (KBL GT2)",
+                             "AMD Radeon RX 6600 (navi23, LLVM 15.0.6, DRM 3.49, 6.1.0)", (const char*)nullptr})
+        software.push_back(gl_renderer_is_software(name));
+    EXPECT_EQ(software, (std::vector<bool>{true, true, true, false, false, false}));
 }
 
 }  // namespace
