@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "game_fixture.h"
 #include "base/report.h"
 #include "game/rules.h"
 #include "graphics/display.h"
@@ -21,20 +22,11 @@
 
 namespace {
 
-class Comforts : public ::testing::Test {
+class Comforts : public FreshProcess {
 protected:
-    void SetUp() override
-    {
-        headless_reset();
-        world = World{};
-        rand_state = 1;
-        report_clear();
-        ASSERT_EQ(keyboard_init(), 1);
-    }
     void TearDown() override
     {
-        keyboard_go_live();
-        shutdown_all();
+        FreshProcess::TearDown();
         shell_use_settings(Settings{}, "");
     }
     TempDir dir;

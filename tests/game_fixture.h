@@ -4,13 +4,35 @@
 
 #include <gtest/gtest.h>
 
+#include "base/report.h"
 #include "game/rules.h"
+#include "input/keyboard.h"
+#include "platform/headless.h"
+#include "shell/shell.h"
 
 inline void fresh_world()
 {
     world = World{};
     rand_state = 1;
 }
+
+// The game as a fresh process finds it, its keyboard open; afterwards the
+// keyboard is left live and everything shut down for the rest of the suite.
+class FreshProcess : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        headless_reset();
+        fresh_world();
+        report_clear();
+        ASSERT_EQ(keyboard_init(), 1);
+    }
+    void TearDown() override
+    {
+        keyboard_go_live();
+        shutdown_all();
+    }
+};
 
 inline void hold_keys(std::initializer_list<int> codes)
 {

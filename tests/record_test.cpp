@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "game_fixture.h"
 #include "base/report.h"
 #include "game/rules.h"
 #include "input/keyboard.h"
@@ -41,24 +42,18 @@ uint8_t poll_next_frame()
 
 uint8_t poll() { return keyboard_poll(world.key_state), keyscript_mask(world.key_state.data()); }
 
-// The game as a fresh process finds it. Every test leaves the keyboard live
-// for the rest of the suite.
-class Recording : public ::testing::Test {
+// A fresh game with a file to record into.
+class Recording : public FreshProcess {
 protected:
     void SetUp() override
     {
-        headless_reset();
-        world = World{};
-        rand_state = 1;
-        report_clear();
-        ASSERT_EQ(keyboard_init(), 1);
+        FreshProcess::SetUp();
         file = std::fopen(path.c_str(), "w");
         ASSERT_NE(file, nullptr);
     }
     void TearDown() override
     {
-        keyboard_go_live();
-        shutdown_all();
+        FreshProcess::TearDown();
         if (file) std::fclose(file);
     }
     std::string close_and_read()
