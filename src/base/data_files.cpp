@@ -1,10 +1,12 @@
-// Where the data files are found: the data folder first, then the installed
-// data, file by file.
+// Where the data files are found: the data folder first, then the folders
+// behind it, file by file.
 #include "base/data_files.h"
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 
 struct DataPlace {
     std::string path;
@@ -12,29 +14,43 @@ struct DataPlace {
 };
 
 static std::array<DataPlace, DATA_FILE_COUNT> data_places;
+static std::vector<DataFolder> folders_looked_in;
 static bool data_looked_up;
 
 static std::string in_folder(const std::string& folder, DataFile file)
 {
-    // The working directory keeps the names the game has always opened, so
-    // its messages name the files as a player sees them there.
+    // The working directory keeps the names the game opens, so its messages
+    // name the files as a player sees them there.
     if (folder.empty() || folder == ".") return DATA_FILES[file];
     return folder + (folder.back() == '/' ? "" : "/") + data_file_name(file);
 }
 
-void data_set_folders(const std::string& folder, const std::string& installed)
+// Whether the next folder is to be asked for the file.
+static bool missing(const std::string& path)
 {
+    return access(path.c_str(), R_OK) != 0;
+}
+
+void data_set_folders(const std::vector<DataFolder>& folders)
+{
+    folders_looked_in = folders;
     for (int i = 0; i < DATA_FILE_COUNT; ++i) {
         const auto file = static_cast<DataFile>(i);
-        DataPlace place{in_folder(folder, file), DATA_FROM_FOLDER};
-        if (access(place.path.c_str(), R_OK) != 0) {
-            const std::string other = installed.empty() ? std::string() : in_folder(installed, file);
-            place.origin = DATA_NOWHERE;
-            if (!other.empty() && access(other.c_str(), R_OK) == 0) place = DataPlace{other, DATA_FROM_INSTALLED};
+        DataPlace place{in_folder(folders.empty() ? "" : folders.front().path, file), DATA_NOWHERE};
+        for (const DataFolder& folder : folders) {
+            const std::string path = in_folder(folder.path, file);
+            if (missing(path)) continue;
+            place = DataPlace{path, folder.origin};
+            break;
         }
         data_places[static_cast<size_t>(i)] = place;
     }
     data_looked_up = true;
+}
+
+const std::vector<DataFolder>& data_folders()
+{
+    return folders_looked_in;
 }
 
 const char* data_path(DataFile file)
@@ -46,4 +62,39 @@ DataOrigin data_origin(DataFile file)
 {
     if (data_looked_up) return data_places[static_cast<size_t>(file)].origin;
     return access(DATA_FILES[file], R_OK) == 0 ? DATA_FROM_FOLDER : DATA_NOWHERE;
+}
+
+// Letters added, dropped or changed to turn one name into the other, case
+// aside.
+static size_t name_distance(const std::string& a, const std::string& b)
+{
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const bool same = std::tolower(static_cast<unsigned char>(a[i - 1])) ==
+                              std::tolower(static_cast<unsigned char>(b[j - 1]));
+            const size_t next = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+            diagonal = row[j];
+            row[j] = next;
+        }
+    }
+    return row[b.size()];
+}
+
+DataFile data_file_near(const std::string& name)
+{
+    constexpr size_t NEAR_ENOUGH = 2;
+    auto best = DATA_FILE_COUNT;
+    size_t best_distance = NEAR_ENOUGH + 1;
+    for (int i = 0; i < DATA_FILE_COUNT; ++i) {
+        const size_t d = name_distance(name, data_file_name(static_cast<DataFile>(i)));
+        if (d < best_distance) {
+            best = static_cast<DataFile>(i);
+            best_distance = d;
+        }
+    }
+    return best;
 }

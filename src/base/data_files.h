@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 enum DataFile : int {
     DATA_SPLASH,
@@ -61,16 +62,28 @@ constexpr const char* data_file_name(DataFile file)
     return name[0] == '.' && name[1] == '/' ? name + 2 : name;
 }
 
+// The data file whose name `name` comes nearest, differing only in case or
+// by at most two letters (added, dropped or changed); DATA_FILE_COUNT when
+// none does. For a modder's misnamed file.
+DataFile data_file_near(const std::string& name);
+
 // Where each file is read from. Unless told otherwise, its name in the
 // working directory. A mod is a folder of what changed: each file is looked
-// for in the data folder first and, missing there, taken from the installed
-// data folder, so a mod folder holds only the files a player replaced.
-enum DataOrigin { DATA_FROM_FOLDER, DATA_FROM_INSTALLED, DATA_NOWHERE };
+// for in the folders in their order, the data folder first, and a file
+// missing there is taken from the next, so a mod folder holds only the files
+// a player replaced.
+enum DataOrigin { DATA_FROM_FOLDER, DATA_FROM_WORKDIR, DATA_FROM_INSTALLED, DATA_NOWHERE };
 
-// Looks every file up once. `folder` empty or "." is the working directory;
-// `installed` empty is none.
-void data_set_folders(const std::string& folder, const std::string& installed);
+struct DataFolder {
+    std::string path;  // empty or "." is the working directory
+    DataOrigin origin;
+};
+
+// Looks every file up once, in the folders in their order.
+void data_set_folders(const std::vector<DataFolder>& folders);
+// The folders looked in, in their order.
+const std::vector<DataFolder>& data_folders();
 // The path to open the file by; where it is missing everywhere, its path in
-// the data folder, so that the failure names it.
+// the first folder, so that the failure names it.
 const char* data_path(DataFile file);
 DataOrigin data_origin(DataFile file);

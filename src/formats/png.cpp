@@ -92,3 +92,25 @@ int png_write_rgba(const char* path, int width, int height, const uint8_t* rgba)
     return write_png_file(path, PngImage{width, height, PNG_COLOR_TYPE_RGB_ALPHA, rgba,
                                          static_cast<size_t>(width) * 4, nullptr});
 }
+
+int png_decode_rgba(const std::vector<uint8_t>& file, std::vector<uint8_t>& rgba, int& width, int& height,
+                    const char** why)
+{
+    // libpng's own reader, which reports its faults without a long jump.
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    *why = nullptr;
+    if (!png_image_begin_read_from_memory(&image, file.data(), file.size())) {
+        *why = "not a PNG file";
+    } else if (image.width > PNG_READ_MAX_SIDE || image.height > PNG_READ_MAX_SIDE) {
+        *why = "PNG picture larger than 8192 pixels on a side";
+    } else {
+        image.format = PNG_FORMAT_RGBA;
+        rgba.assign(PNG_IMAGE_SIZE(image), 0);
+        if (!png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr)) *why = "PNG picture damaged or cut short";
+    }
+    png_image_free(&image);
+    width = static_cast<int>(image.width);
+    height = static_cast<int>(image.height);
+    return *why ? 0 : 1;
+}

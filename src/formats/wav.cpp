@@ -145,6 +145,7 @@ int wav_parse(const uint8_t* bytes, size_t size, WavData& out, const char** why)
     }
     out.data = bytes + data.body;
     out.data_bytes = static_cast<uint32_t>(whole);
+    out.declared_bytes = static_cast<uint32_t>(data.size);
     return 1;
 }
 

@@ -34,6 +34,7 @@ struct WavData {
     uint16_t samples;  // WAVE_FORMAT_PCM or WAVE_FORMAT_IEEE_FLOAT, also behind the extensible tag
     const uint8_t* data;
     uint32_t data_bytes;
+    uint32_t declared_bytes;  // the data chunk's size as its header says; more when the file is cut short
 };
 // Walks the RIFF chunks as the effect bank loads them: a RIFF "WAVE" form, its
 // "fmt " chunk, then its "data" chunk, every size checked against the buffer.

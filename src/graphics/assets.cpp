@@ -9,6 +9,7 @@
 #include "formats/bmp.h"
 #include "game/world.h"
 #include "graphics/display.h"
+#include "graphics/image_demands.h"
 #include "graphics/surface.h"
 
 constexpr uint32_t EFFECT_FLAGS = DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME;
@@ -42,7 +43,7 @@ template <size_t N>
 static int load_sheet(DataFile file, const SpriteSize& size, std::array<Surface*, N>& frames)
 {
     LoadedBitmap sheet{};
-    int ok = bmp_read(sheet, data_path(file));
+    int ok = image_read(sheet, file);
     for (int i = 0; ok && i < size.frames; ++i) ok = cut_cell(sheet, data_path(file), size, i, 0, frames[i]);
     bmp_release(sheet);
     return ok;
@@ -54,7 +55,7 @@ static int load_ship_sheet(Ship& ship)
 {
     const char* file = data_path(DATA_SHEET_SHIP);
     LoadedBitmap sheet{};
-    if (!bmp_read(sheet, file)) return 0;
+    if (!image_read(sheet, DATA_SHEET_SHIP)) return 0;
     int ok = 1;
     for (int i = 0; ok && i < HEADINGS; ++i) {
         ship.frames[i] = surface_create(SHIP_SPRITE.width, SHIP_SPRITE.height, DDSCAPS_VIDEOMEMORY, 0);

@@ -15,6 +15,7 @@
 #include "base/report.h"
 #include "formats/bmp.h"
 #include "graphics/assets.h"
+#include "graphics/image_demands.h"
 #include "input/keyboard.h"
 #include "platform/platform.h"
 
@@ -30,10 +31,11 @@ static void present_visible()
                      SCREEN_WIDTH, SCREEN_HEIGHT, colours);
 }
 
-static int load_screen_image(const char* path, Surface*& target)
+static int load_screen_image(DataFile file, Surface*& target)
 {
+    const char* path = data_path(file);
     LoadedBitmap bitmap{};
-    if (!bmp_read(bitmap, path)) return 0;
+    if (!image_read(bitmap, file)) return 0;
     target = surface_create(SCREEN_WIDTH, SCREEN_HEIGHT, DDSCAPS_VIDEOMEMORY, 0);
     int ok = target != nullptr;
     if (!ok) report_failure(path, "out of memory");
@@ -82,9 +84,8 @@ int display_init()
     // The splash goes straight into the visible buffer, in its own colours.
     LoadedBitmap splash{};
     const char* splash_file = data_path(DATA_SPLASH);
-    if (!bmp_read(splash, splash_file)) return 0;
-    if (splash.info_header.biBitCount != 8 ||
-        !surface_fill_from_cell(splash, display.primary_surface, SCREEN_WIDTH, SCREEN_HEIGHT, 0, 0, 0)) {
+    if (!image_read(splash, DATA_SPLASH)) return 0;
+    if (!surface_fill_from_cell(splash, display.primary_surface, SCREEN_WIDTH, SCREEN_HEIGHT, 0, 0, 0)) {
         bmp_release(splash);
         report_failure(splash_file, "image smaller than 640 x 480 or not 8 bits per pixel");
         return 0;
@@ -98,8 +99,8 @@ int display_init()
     bmp_release(splash);
     platform_delay(4000);
 
-    if (!load_screen_image(data_path(DATA_BACKDROP), display.backdrop_surface)) return 0;
-    if (!load_screen_image(data_path(DATA_INTROTEXT), display.intro_text_surface)) return 0;
+    if (!load_screen_image(DATA_BACKDROP, display.backdrop_surface)) return 0;
+    if (!load_screen_image(DATA_INTROTEXT, display.intro_text_surface)) return 0;
 
     const Rect screen{0, 0, SCREEN_WIDTH, SCREEN_HEIGHT};
     display.screen_clipper = clipper_attach(display.back_buffer, 1, &screen);

@@ -1,8 +1,12 @@
 // The data checker. It reads each file with the game's own readers and
-// applies the game's own demands (a screen image of 640 x 480, a sheet wide
-// and high enough for its grid of cells), so that its verdict is the game's.
+// applies the game's own demands (an image of the very size the game cuts its
+// cells from), so that its verdict is the game's.
 #include "shell/check_data.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -13,34 +17,45 @@
 #include "formats/bmp.h"
 #include "formats/midi_file.h"
 #include "formats/wav.h"
-#include "game/sprite_sizes.h"
+#include "graphics/image_demands.h"
 
 namespace {
 
-constexpr int SCREEN_W = 640;
-constexpr int SCREEN_H = 480;
 // How many differing palette entries a line names before it stops counting.
 constexpr int NAMED_ENTRIES = 4;
 
-struct SheetGrid {
-    DataFile file;
-    SpriteSize size;
-    int rows;
-};
-constexpr SheetGrid SHEETS[] = {
-    {DATA_SHEET_PROJECTILE, SHOT_SPRITE, 1}, {DATA_SHEET_EXPLOSION, EXPLOSION_SPRITE, 1},
-    {DATA_SHEET_ASTRONAUT, ASTRONAUT_SPRITE, 1}, {DATA_SHEET_STAR, STAR_SPRITE, 1},
-    {DATA_SHEET_ASTEROID, ASTEROID_SPRITE, 1}, {DATA_SHEET_SHIP, SHIP_SPRITE, 2},
-};
-
-std::string origin_text(DataFile file)
+const char* origin_name(DataOrigin origin)
 {
-    switch (data_origin(file)) {
-    case DATA_FROM_FOLDER: return std::string(data_path(file)) + " (data folder)";
-    case DATA_FROM_INSTALLED: return std::string(data_path(file)) + " (installed)";
+    switch (origin) {
+    case DATA_FROM_FOLDER: return "data folder";
+    case DATA_FROM_WORKDIR: return "working directory";
+    case DATA_FROM_INSTALLED: return "installed";
     case DATA_NOWHERE: break;
     }
-    return std::string(data_path(file)) + " (missing)";
+    return "missing";
+}
+
+// "a, b and c"
+std::string listed(const std::vector<std::string>& items)
+{
+    std::string text;
+    for (size_t i = 0; i < items.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == items.size() ? " and " : ", ") + items[i];
+    return text;
+}
+
+// Where the file comes from, and the folders before it that lack it.
+std::string origin_text(DataFile file)
+{
+    std::vector<std::string> before;
+    for (const DataFolder& folder : data_folders()) {
+        if (folder.origin == data_origin(file)) break;
+        before.push_back(folder.path.empty() || folder.path == "." ? "the working directory" : folder.path);
+    }
+    if (data_origin(file) == DATA_NOWHERE) return "missing from " + listed(before);
+    std::string text = std::string(data_path(file)) + " (" + origin_name(data_origin(file));
+    if (!before.empty()) text += "; not in " + listed(before);
+    return text + ")";
 }
 
 // The reader's reason, without the path the report starts with.
@@ -50,29 +65,6 @@ std::string refusal(const char* path)
     const std::string prefix = std::string(path) + ": ";
     if (text.compare(0, prefix.size(), prefix) == 0) text.erase(0, prefix.size());
     return "refused: " + text;
-}
-
-// "" when the image can be shown as the game needs it, else why not.
-std::string image_demand(DataFile file, const LoadedBitmap& image)
-{
-    const int width = image.info_header.biWidth;
-    const int height = image.info_header.biHeight < 0 ? -image.info_header.biHeight : image.info_header.biHeight;
-    if (image.info_header.biBitCount != 8) return "not a palette image of 8 bits or fewer";
-    if (file <= DATA_INTROTEXT) {
-        if (width < SCREEN_W || height < SCREEN_H) return "smaller than 640 x 480";
-        return "";
-    }
-    for (const SheetGrid& sheet : SHEETS) {
-        if (sheet.file != file) continue;
-        // Cells framed by a 1-pixel grid, in a row (two rows for the ship).
-        const int need_w = sheet.size.frames * (sheet.size.width + 1);
-        const int need_h = sheet.rows * (sheet.size.height + 1);
-        if (width < need_w || height < need_h)
-            return "smaller than its " + std::to_string(sheet.size.frames) + " x " + std::to_string(sheet.rows) +
-                   " cells of " + std::to_string(sheet.size.width) + " x " + std::to_string(sheet.size.height) +
-                   " in a 1-pixel grid (at least " + std::to_string(need_w) + " x " + std::to_string(need_h) + ")";
-    }
-    return "";
 }
 
 // Which of the image's own entries differ from the splash's.
@@ -92,7 +84,23 @@ std::string palette_note(const LoadedBitmap& image, const LoadedBitmap& splash)
            " (first " + differ + "); shown through splash.bmp's";
 }
 
-std::string check_image(DataFile file, const LoadedBitmap* splash, bool& ok)
+struct ImageCheck {
+    const LoadedBitmap* splash;  // null when the splash is refused
+    bool verbose;
+    int other_palettes;  // images whose own palette is not the splash's
+};
+
+bool same_palette(const LoadedBitmap& image, const LoadedBitmap& splash)
+{
+    for (int i = 0; i < image.palette_entries; ++i) {
+        const PALETTEENTRY& a = image.palette[i];
+        const PALETTEENTRY& b = splash.palette[i];
+        if (a.peRed != b.peRed || a.peGreen != b.peGreen || a.peBlue != b.peBlue) return false;
+    }
+    return true;
+}
+
+std::string check_image(DataFile file, ImageCheck& check, bool& ok)
 {
     LoadedBitmap image{};
     report_clear();
@@ -103,16 +111,20 @@ std::string check_image(DataFile file, const LoadedBitmap* splash, bool& ok)
     char format[160];
     bmp_describe(image, format, sizeof format);
     std::string line = format;
-    const std::string demand = image_demand(file, image);
-    if (!demand.empty()) {
+    const BITMAPINFOHEADER& h = image.info_header;
+    const std::string fault = image_fault(file, h.biBitCount, h.biWidth, h.biHeight < 0 ? -h.biHeight : h.biHeight);
+    if (!fault.empty()) {
         ok = false;
-        line += ": refused: " + demand;
+        line += ": refused: " + fault;
     } else if (file == DATA_SPLASH) {
         line += ": loaded; its palette is the game's";
-    } else if (!splash) {
-        line += ": loaded; palette not compared, as splash.bmp is not loaded";
+    } else if (!check.splash) {
+        line += ": loaded; palette not compared, as splash.bmp is refused";
+    } else if (same_palette(image, *check.splash)) {
+        line += ": loaded";
     } else {
-        line += ": loaded; " + palette_note(image, *splash);
+        ++check.other_palettes;
+        line += ": loaded" + (check.verbose ? "; " + palette_note(image, *check.splash) : "");
     }
     bmp_release(image);
     return line;
@@ -136,7 +148,16 @@ std::string check_sound(DataFile file, bool& ok)
     }
     const bool as_is = effect.size() == wav.data_bytes && wav.format.wBitsPerSample == 8 &&
                        wav.format.nChannels == 1 && wav.format.nSamplesPerSec == EFFECT_SAMPLE_RATE;
-    return std::string(format) + (as_is ? ": loaded as it is" : ": converted to 8-bit mono 11025 Hz");
+    std::string line = format;
+    if (wav.declared_bytes > wav.data_bytes) {
+        const uint32_t cut = wav.declared_bytes - wav.data_bytes;
+        char shortfall[160];
+        std::snprintf(shortfall, sizeof shortfall, ": its data is %u bytes (%.2f s) shorter than its header claims", cut,
+                      static_cast<double>(cut) / wav.format.nBlockAlign / wav.format.nSamplesPerSec);
+        line += shortfall;
+        return line + (as_is ? ": loaded as far as it goes" : ": converted as far as it goes to 8-bit mono 11025 Hz");
+    }
+    return line + (as_is ? ": loaded as it is" : ": converted to 8-bit mono 11025 Hz");
 }
 
 std::string check_music(DataFile file, bool& ok)
@@ -150,32 +171,66 @@ std::string check_music(DataFile file, bool& ok)
     return "Standard MIDI File: loaded";
 }
 
+// The data folder's files that the game does not read, with the game's file
+// each name comes near.
+void list_unused(std::FILE* out)
+{
+    const std::string folder = data_folders().empty() ? "." : data_folders().front().path;
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return;
+    std::vector<std::string> unused;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        struct stat st {};
+        if (stat((folder + "/" + name).c_str(), &st) != 0 || S_ISDIR(st.st_mode)) continue;
+        bool read = false;
+        for (int i = 0; i < DATA_FILE_COUNT; ++i) read = read || name == data_file_name(static_cast<DataFile>(i));
+        if (!read) unused.push_back(name);
+    }
+    closedir(dir);
+    std::sort(unused.begin(), unused.end());
+    for (const std::string& name : unused) {
+        const DataFile near = data_file_near(name);
+        std::fprintf(out, "%s: not read by the game%s%s%s\n", name.c_str(), near == DATA_FILE_COUNT ? "" : "; ",
+                     near == DATA_FILE_COUNT ? "" : "did you mean ",
+                     near == DATA_FILE_COUNT ? "" : (std::string(data_file_name(near)) + "?").c_str());
+    }
+}
+
 }  // namespace
 
-int check_data(std::FILE* out)
+int check_data(std::FILE* out, bool verbose)
 {
     bool all = true;
     LoadedBitmap splash{};
     report_clear();
-    const bool have_splash = bmp_read(splash, data_path(DATA_SPLASH)) == 1;
+    const bool have_splash = image_read(splash, DATA_SPLASH) == 1;
+    ImageCheck images{have_splash ? &splash : nullptr, verbose, 0};
     for (int i = 0; i < DATA_FILE_COUNT; ++i) {
         const auto file = static_cast<DataFile>(i);
         bool ok = true;
         std::string verdict;
         if (data_origin(file) == DATA_NOWHERE) {
             ok = false;
-            verdict = "refused: missing";
+            verdict = "refused";
         } else if (file >= DATA_MUSIC_CLASSIC && file <= DATA_MUSIC_7) {
             verdict = check_music(file, ok);
         } else if (file >= DATA_SOUND_AHH && file <= DATA_SOUND_LEVCOMP) {
             verdict = check_sound(file, ok);
         } else {
-            verdict = check_image(file, have_splash ? &splash : nullptr, ok);
+            verdict = check_image(file, images, ok);
         }
         all = all && ok;
         std::fprintf(out, "%s: %s: %s\n", data_file_name(file), origin_text(file).c_str(), verdict.c_str());
     }
     bmp_release(splash);
+    list_unused(out);
+    if (images.other_palettes > 0)
+        std::fprintf(out, "%d image%s carr%s a palette other than splash.bmp's: the game shows %s pixels' indices in "
+                     "splash.bmp's colours%s\n", images.other_palettes, images.other_palettes == 1 ? "" : "s",
+                     images.other_palettes == 1 ? "ies" : "y", images.other_palettes == 1 ? "its" : "their",
+                     verbose ? "" : " (--verbose says where each differs)");
     std::fprintf(out, all ? "The game would start on these files.\n" : "The game would not start on these files.\n");
     return all ? 0 : 1;
 }

@@ -1,11 +1,13 @@
 // kestrava: the game. Its data files are read from the data folder (the
 // working directory, or the one --data names); a file missing there is taken
-// from the installed data folder next to the program (../share/games/kestrava
-// from its games/), so that the game starts from a desktop menu and a mod
-// folder need hold only the files a player replaced.
+// from the working directory when it holds the game's data, then from the
+// installed data folder next to the program (../share/games/kestrava from its
+// games/), so that the game starts from a desktop menu and a mod folder need
+// hold only the files a player replaced.
 //
 //   kestrava [--data DIR] [--record FILE | --play FILE] [the player's settings]
-//   kestrava --check-data [DIR]
+//   kestrava --check-data [DIR] [--verbose]
+//   kestrava [--data DIR] --import PICTURE NAME.bmp
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,17 +22,28 @@
 #include "input/keyboard.h"
 #include "input/keyscript.h"
 #include "shell/check_data.h"
+#include "shell/import.h"
 #include "shell/shell.h"
 
 static const char USAGE[] =
     "usage: kestrava [--data DIR] [--record FILE | --play FILE] [SETTINGS]\n"
-    "       kestrava --check-data [DIR]\n"
+    "       kestrava --check-data [DIR] [--verbose]\n"
+    "       kestrava [--data DIR] --import PICTURE NAME.bmp\n"
     "Fly around a burning star, shoot the asteroids and rescue the astronaut.\n"
     "  --data DIR        read the data files from DIR; a file missing there comes\n"
-    "                    from the installed data\n"
+    "                    from the working directory when it holds the game's\n"
+    "                    data, else from the installed data\n"
     "  --check-data [DIR]  say for each data file where it comes from, its format\n"
     "                    and what the game makes of it; exit 0 when the game\n"
-    "                    would start on them, 1 when not\n"
+    "                    would start on them, 1 when not; it also names the\n"
+    "                    folder's files the game does not read, and counts the\n"
+    "                    images whose palette is not the splash's\n"
+    "  --verbose         with --check-data: where each image's palette differs\n"
+    "  --import PICTURE NAME.bmp  make the game's image NAME.bmp (never over an\n"
+    "                    existing file) from a PNG or BMP of the size the game\n"
+    "                    cuts it from, in the palette of the splash the game\n"
+    "                    would use: each pixel the nearest colour, a fully\n"
+    "                    transparent one (or a palette BMP's index 0) see-through\n"
     "  --record FILE     play, and write the run to FILE as a key script (FILE must\n"
     "                    not exist yet; at most 24 hours of play)\n"
     "  --play FILE       play a key script back in the window; ESC quits\n"
@@ -93,27 +106,46 @@ static bool holds_data(const std::string& folder)
     return access((folder + "/" + data_file_name(DATA_SPLASH)).c_str(), R_OK) == 0;
 }
 
-// The installed data: beside the program as installed, wherever the
-// installation was moved to, else where the build meant to install it. When
-// none holds it, `looked` names every folder tried, the data folder first.
-static std::string installed_data_folder(const std::string& data_folder, std::string& looked)
+static bool same_folder(const std::string& a, const std::string& b)
 {
-    std::vector<std::string> folders;
-    char here[4096];
-    folders.emplace_back(data_folder != "." ? data_folder : getcwd(here, sizeof here) ? here : ".");
+    struct stat sa {}, sb {};
+    return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+// The folders each data file is looked for in, in order: the data folder;
+// behind a --data folder, the working directory when it holds the game's
+// data (a mod tried out in the build's data folder); then the installed data:
+// beside the program as installed, wherever the installation was moved to,
+// else where the build meant to install it. `looked` names every folder
+// tried, for the message when none holds the data.
+static std::vector<DataFolder> data_folder_chain(const char* data_folder, std::string& looked)
+{
+    std::vector<DataFolder> tried{{data_folder ? data_folder : ".", DATA_FROM_FOLDER}};
+    if (data_folder) tried.push_back({".", DATA_FROM_WORKDIR});
     char exe[4096];
     const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
     if (n > 0) {
         const std::string path(exe, static_cast<size_t>(n));
-        folders.push_back(path.substr(0, path.rfind('/') + 1) + KESTRAVA_DATA_FROM_BIN);
+        tried.push_back({path.substr(0, path.rfind('/') + 1) + KESTRAVA_DATA_FROM_BIN, DATA_FROM_INSTALLED});
     }
-    folders.emplace_back(KESTRAVA_INSTALL_DATA_DIR);
-    for (size_t i = 1; i < folders.size(); ++i) {
-        if (holds_data(folders[i])) return folders[i];
+    tried.push_back({KESTRAVA_INSTALL_DATA_DIR, DATA_FROM_INSTALLED});
+
+    std::vector<DataFolder> chain{tried.front()};
+    bool have_installed = false;
+    for (size_t i = 1; i < tried.size(); ++i) {
+        const DataFolder& folder = tried[i];
+        if ((folder.origin == DATA_FROM_INSTALLED && have_installed) || !holds_data(folder.path)) continue;
+        bool again = false;
+        for (const DataFolder& earlier : chain) again = again || same_folder(earlier.path, folder.path);
+        if (again) continue;
+        chain.push_back(folder);
+        have_installed = have_installed || folder.origin == DATA_FROM_INSTALLED;
     }
-    for (size_t i = 0; i < folders.size(); ++i)
-        looked += (i == 0 ? "" : i + 1 == folders.size() ? " or " : ", ") + folders[i];
-    return "";
+    char here[4096];
+    const std::string cwd = getcwd(here, sizeof here) ? here : ".";
+    for (size_t i = 0; i < tried.size(); ++i)
+        looked += (i == 0 ? "" : i + 1 == tried.size() ? " or " : ", ") + (tried[i].path == "." ? cwd : tried[i].path);
+    return chain;
 }
 
 static bool is_folder(const char* path)
@@ -130,6 +162,9 @@ int main(int argc, char** argv)
     std::vector<std::pair<std::string, std::string>> chosen;
     const char* data_folder = nullptr;
     bool check = false;
+    bool verbose = false;
+    const char* import_from = nullptr;
+    const char* import_to = nullptr;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (const int taken = settings_option(argc, argv, i, chosen)) {
@@ -146,6 +181,12 @@ int main(int argc, char** argv)
         } else if (a == "--check-data") {
             check = true;
             if (i + 1 < argc && argv[i + 1][0] != '-') data_folder = argv[++i];
+        } else if (a == "--verbose") {
+            verbose = true;
+        } else if (a == "--import") {
+            if (i + 2 >= argc) return usage_error("--import takes a picture and the image's name");
+            import_from = argv[++i];
+            import_to = argv[++i];
         } else if (a == "--record" || a == "--play") {
             if (i + 1 >= argc) return usage_error(a + " takes a file name");
             (a == "--record" ? record_path : play_path) = argv[++i];
@@ -156,14 +197,16 @@ int main(int argc, char** argv)
         }
     }
     if (record_path && play_path) return usage_error("--record and --play cannot be used together");
-    if (check && (record_path || play_path)) return usage_error("--check-data plays nothing");
+    if ((check || import_from) && (record_path || play_path))
+        return usage_error(std::string(check ? "--check-data" : "--import") + " plays nothing");
+    if (check && import_from) return usage_error("--check-data and --import cannot be used together");
+    if (verbose && !check) return usage_error("--verbose is for --check-data");
     if (data_folder && !is_folder(data_folder))
         return usage_error(std::string(data_folder) + ": " + (errno ? std::strerror(errno) : "not a folder"));
-    const std::string data_dir = data_folder ? data_folder : ".";
     std::string looked_in;
-    const std::string installed = installed_data_folder(data_dir, looked_in);
-    data_set_folders(data_dir, installed);
-    if (check) return check_data(stdout);
+    data_set_folders(data_folder_chain(data_folder, looked_in));
+    if (check) return check_data(stdout, verbose);
+    if (import_from) return import_picture(import_from, import_to, stdout);
 
     // Both files are named from where the player started the game, before it
     // moves to its data folder.
@@ -197,7 +240,7 @@ int main(int argc, char** argv)
     shell_use_settings(settings, settings_file);
 
     int code = 1;
-    if (installed.empty() && !holds_data(data_dir)) {
+    if (data_origin(DATA_SPLASH) == DATA_NOWHERE) {
         std::fprintf(stderr, "kestrava: %s: %s in %s\n", data_file_name(DATA_SPLASH), std::strerror(ENOENT),
                      looked_in.c_str());
     } else if (startup_all()) {

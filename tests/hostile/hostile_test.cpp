@@ -9,6 +9,7 @@
 
 #include <csignal>
 #include <optional>
+#include <sstream>
 
 #include "../support/files.h"
 #include "../support/process.h"
@@ -40,13 +41,13 @@ struct Case {
     std::string name;
     DataFile file;
     std::optional<Bytes> bytes;  // none: the file is not there
-    const char* reason;          // nullptr: the game runs
+    std::string reason;          // empty: the game runs
     bool real_game = false;      // also started as the player starts it
 };
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
-const char* const SHEET_CUT = "sheet too small for its cells or not 8 bits per pixel";
-const char* const SCREEN_CUT = "image smaller than 640 x 480 or not 8 bits per pixel";
+const char* const NOT_PALETTE = " bits a pixel, not a palette image (kestrava --import makes one)";
+const std::string SCREEN = ", not 640 x 480", SHIP = ", not 369 x 39 (16 x 2 cells of 22 x 18 in a 1-pixel grid)";
 const char* const TOO_LARGE = "BMP image too large";
 const char* const PIXELS_CUT = "BMP pixel data truncated";
 const char* const NOT_POSITIVE = "BMP width is not positive";
@@ -79,24 +80,24 @@ std::vector<Case> hostile_cases()
         {"BmpHeightMostNegative", DATA_SHEET_STAR, with32(star, BI_HEIGHT, 0x80000000u), TOO_LARGE},
         {"BmpSizesOverflow32Bits", DATA_SHEET_STAR, with32(with32(star, BI_WIDTH, 70000), BI_HEIGHT, 70000), TOO_LARGE},
         {"Bmp2Bit", DATA_SHEET_ASTEROID, bmp_image(513, 32, 2), BIT_COUNT},
-        {"Bmp32Bit", DATA_SPLASH, bmp_image(640, 480, 32), SCREEN_CUT},
-        {"Bmp24BitSheet", DATA_SHEET_STAR, bmp_image(156, 26, 24), SHEET_CUT},
-        {"Bmp16BitScreen", DATA_INTROTEXT, bmp_image(640, 480, 16), SCREEN_CUT},
-        {"Bmp24BitSplash", DATA_SPLASH, bmp_image(640, 480, 24), SCREEN_CUT},
+        {"Bmp32Bit", DATA_SPLASH, bmp_image(640, 480, 32), "32" + std::string(NOT_PALETTE)},
+        {"Bmp24BitSheet", DATA_SHEET_STAR, bmp_image(156, 26, 24), "24" + std::string(NOT_PALETTE)},
+        {"Bmp16BitScreen", DATA_INTROTEXT, bmp_image(640, 480, 16), "16" + std::string(NOT_PALETTE)},
         {"BmpPaletteCutShort", DATA_SHEET_PROJECTILE, head(shot, 54 + 500), "truncated BMP palette"},
-        {"SheetNarrowerThanItsCells", DATA_SHEET_SHIP, bmp_image(100, 39, 8), SHEET_CUT},
-        {"SheetOneCellShort", DATA_SHEET_PROJECTILE, bmp_image(19, 10, 8), SHEET_CUT},
-        {"SheetLowerThanItsCells", DATA_SHEET_ASTEROID, bmp_image(513, 30, 8), SHEET_CUT},
-        {"SheetWithoutItsSecondRow", DATA_SHEET_SHIP, bmp_image(369, 37, 8), SHEET_CUT},
-        {"ScreenImageTooSmall", DATA_BACKDROP, bmp_image(320, 240, 8), SCREEN_CUT},
-        {"SplashOneRowShort", DATA_SPLASH, bmp_image(640, 479, 8), SCREEN_CUT},
+        // An image of any size but the one its cells are cut from would show garbled.
+        {"SheetNarrowerThanItsCells", DATA_SHEET_SHIP, bmp_image(100, 39, 8), "100 x 39" + SHIP},
+        {"SheetOneColumnTooWide", DATA_SHEET_SHIP, bmp_image(370, 39, 8), "370 x 39" + SHIP, true},
+        {"SheetWithoutItsSecondRow", DATA_SHEET_SHIP, bmp_image(369, 37, 8), "369 x 37" + SHIP},
+        {"SheetLowerThanItsCells", DATA_SHEET_STAR, bmp_image(156, 25, 8),
+         "156 x 25, not 156 x 26 (5 cells of 30 x 24 in a 1-pixel grid)"},
+        {"SplashOneRowShort", DATA_SPLASH, bmp_image(640, 479, 8), "640 x 479" + SCREEN},
+        {"ScreenImageLarger", DATA_BACKDROP, bmp_image(700, 500, 8), "700 x 500" + SCREEN},
         // Images that are odd but safe: a size of zero is the rows' own for
         // plain data, and palette images of 1 and 4 bits are widened to 8.
-        {"BmpSizeImageZero", DATA_INTROTEXT, with32(real(DATA_INTROTEXT), BI_SIZE_IMAGE, 0), nullptr},
-        {"Bmp1Bit", DATA_SHEET_ASTEROID, bmp_image(513, 32, 1), nullptr},
-        {"Bmp4Bit", DATA_SHEET_SHIP, bmp_image(369, 39, 4), nullptr},
-        {"SheetStoredTopDown", DATA_SHEET_SHIP, top_down(ship), nullptr},
-        {"ScreenImageLarger", DATA_BACKDROP, bmp_image(700, 500, 8), nullptr},
+        {"BmpSizeImageZero", DATA_INTROTEXT, with32(real(DATA_INTROTEXT), BI_SIZE_IMAGE, 0), ""},
+        {"Bmp1Bit", DATA_SHEET_ASTEROID, bmp_image(513, 32, 1), ""},
+        {"Bmp4Bit", DATA_SHEET_SHIP, bmp_image(369, 39, 4), ""},
+        {"SheetStoredTopDown", DATA_SHEET_SHIP, top_down(ship), ""},
         {"WavTruncatedHeader", DATA_SOUND_AHH, Bytes{'R', 'I', 'F', 'F', 0x10}, "truncated RIFF header"},
         {"WavRandomBytes", DATA_SOUND_ENERGIZE, random_bytes(3000, 7), "not a RIFF WAVE file"},
         {"WavChunkPastTheEnd", DATA_SOUND_GAMEOVER, riff_wave({chunk("LIST", {1, 2, 3, 4}, 0x7FFFFFF0), fmt8, data}),
@@ -110,8 +111,8 @@ std::vector<Case> hostile_cases()
         {"WavNotPcm", DATA_SOUND_AHH, riff_wave({chunk("fmt ", fmt_body(2, 1, 11025, 4)), data}), "not PCM data"},
         {"WavEmptyData", DATA_SOUND_ENERGIZE, riff_wave({fmt8, chunk("data", {})}), "data chunk is empty"},
         {"Wav16BitStereo", DATA_SOUND_ENGINES,
-         riff_wave({chunk("fmt ", fmt_body(1, 2, 44100, 16)), chunk("data", Bytes(8000, 0x20))}), nullptr, true},
-        {"WavShortDataChunk", DATA_SOUND_EXPLOSION, riff_wave({fmt8, chunk("data", tone, 100000)}, 200000), nullptr},
+         riff_wave({chunk("fmt ", fmt_body(1, 2, 44100, 16)), chunk("data", Bytes(8000, 0x20))}), "", true},
+        {"WavShortDataChunk", DATA_SOUND_EXPLOSION, riff_wave({fmt8, chunk("data", tone, 100000)}, 200000), ""},
         {"MidiTruncatedHeader", DATA_MUSIC_CLASSIC, head(real(DATA_MUSIC_CLASSIC), 10), "truncated MIDI header"},
         {"MidiTruncatedTrack", DATA_MUSIC_0, head(real(DATA_MUSIC_0), 200), "a track runs past the end of the file",
          true},
@@ -170,13 +171,22 @@ TEST_P(HostileFile, ReplayRunnerAndRealGame)
     TempDir data(DATA);
     if (c.bytes) data.write(data_file_name(c.file), *c.bytes);
     else fs::remove(data.dir / data_file_name(c.file));
+    const bool refused = !c.reason.empty();
     const Ended e = replay_on(data);
-    EXPECT_TRUE(e.exited && e.status == (c.reason ? 1 : 0)) << "no end within a minute, or status " << e.status;
-    const std::string why = c.reason ? std::string(DATA_FILES[c.file]) + ": " + c.reason + "\n" : "";
-    EXPECT_EQ(e.err, c.reason ? "kestrava-replay: " + why : "");
-    const Ended game = !c.real_game ? Ended{} : c.reason ? game_fails(data, "kestrava: " + why)
-                                                         : game_runs_then_quits(data, SIGTERM);
-    EXPECT_EQ(game.err, c.real_game && c.reason ? "kestrava: " + why : "");
+    EXPECT_TRUE(e.exited && e.status == (refused ? 1 : 0)) << "no end within a minute, or status " << e.status;
+    const std::string why = refused ? std::string(DATA_FILES[c.file]) + ": " + c.reason + "\n" : "";
+    EXPECT_EQ(e.err, refused ? "kestrava-replay: " + why : "");
+    const Ended game = !c.real_game ? Ended{} : refused ? game_fails(data, "kestrava: " + why)
+                                                        : game_runs_then_quits(data, SIGTERM);
+    EXPECT_EQ(game.err, c.real_game && refused ? "kestrava: " + why : "");
+    // The checker's verdict is the game's, reason and all.
+    const Ended check = run_program({KESTRAVA_GAME, "--check-data", "."}, data.dir);
+    EXPECT_EQ(check.status, refused ? 1 : 0) << check.out;
+    std::string line;
+    for (std::istringstream in(check.out); std::getline(in, line);)
+        if (line.rfind(data_file_name(c.file) + std::string(": "), 0) == 0) break;
+    const std::string verdict = !refused ? "" : c.bytes ? ": refused: " + c.reason : ": refused";
+    EXPECT_EQ(line.substr(line.size() - std::min(line.size(), verdict.size())), verdict) << line;
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, HostileFile, testing::ValuesIn(hostile_cases()), [](auto& i) { return i.param.name; });

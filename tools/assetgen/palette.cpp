@@ -68,6 +68,16 @@ Palette build_palette()
     p[pal::STAR_TINTS + 0] = {196, 216, 255};
     p[pal::STAR_TINTS + 1] = {255, 240, 196};
     p[pal::STAR_TINTS + 2] = {255, 196, 180};
+    // No colour twice: a picture exported with these colours (index 0 as
+    // see-through) then maps back to the very indices it came from. A later
+    // repeat gives up one step of red (gains one of blue when it has no red).
+    for (size_t i = 1; i < p.size(); ++i)
+        for (size_t j = 0; j < i; ++j)
+            if (p[i].r == p[j].r && p[i].g == p[j].g && p[i].b == p[j].b) {
+                if (p[i].r > 0) --p[i].r;
+                else ++p[i].b;
+                j = size_t(-1);  // and compare anew with every earlier one
+            }
     return p;
 }
 
