@@ -1,6 +1,6 @@
-// A mod folder holding one sheet re-saved by ImageMagick, beside a game
-// installed with its data: the checker names each file's origin and kind,
-// the game runs on the folder, and the endless key script ends at its bound.
+// A mod folder beside a game installed with its data: the checker names each
+// file's origin and kind, the game runs on the folder, pictures import into
+// the splash's palette, and the endless key script ends at its bound.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -8,7 +8,12 @@
 #include <cstdlib>
 #include <sstream>
 
+#include <fstream>
+
 #include "../support/process.h"
+#include "base/bytes.h"
+#include "formats/bmp.h"
+#include "formats/png.h"
 
 using namespace std::chrono_literals;
 
@@ -42,7 +47,11 @@ std::string line_of(const std::string& text, const std::string& start)
 
 }  // namespace
 
-TEST(ModFolder, OneReplacedSheetIsCheckedAndRuns)
+// A mod tried out in a data folder (the build's, where scripts/run starts the
+// game) takes the files it lacks from there; started elsewhere, from the
+// installed data. The checker says which, names the files the game does not
+// read, and counts the images its recoloured splash leaves in other palettes.
+TEST(ModFolder, ReplacedFilesAreCheckedAndRun)
 {
     Installed install;
     const fs::path sheet = install.mod / "PlayerShip.bmp";
@@ -55,27 +64,101 @@ TEST(ModFolder, OneReplacedSheetIsCheckedAndRuns)
     const fs::path shots = install.mod / "Projectile.bmp";
     ASSERT_EQ(std::system(("convert " + (DATA / "Projectile.bmp").string() + " -colors 16 -type Palette BMP3:" +
                            shots.string()).c_str()), 0);
+    std::string splash = file_text(DATA / "splash.bmp");
+    splash[54 + 5 * 4] = char(splash[54 + 5 * 4] ^ 0x40);  // a recolour: one entry's blue
+    std::ofstream(install.mod / "splash.bmp", std::ios::binary) << splash;
+    for (const char* misnamed : {"playership.bmp", "Explosion.wav", "Asteroids.bmp"})
+        std::ofstream(install.mod / misnamed) << "x";
+    const std::string sound = file_text(DATA / "ahh.WAV");
+    std::ofstream(install.mod / "ahh.WAV", std::ios::binary) << sound.substr(0, 44 + 100);
+    const uint32_t cut = get32le(reinterpret_cast<const uint8_t*>(sound.data()) + 40) - 100;
+    char shorter[120];
+    std::snprintf(shorter, sizeof shorter, "0.01 s: its data is %u bytes (%.2f s) shorter than its header claims: "
+                  "loaded as far as it goes", cut, cut / 11025.0);
 
-    const std::string out = (install.root.dir / "check.txt").string();
-    const std::string check = install.game.string() + " --check-data " + install.mod.string() + " >" + out;
-    EXPECT_EQ(WEXITSTATUS(std::system(check.c_str())), 0);
-    const std::string lines = file_text(out);
-    const std::pair<const char*, const char*> expected[] = {
-        {"PlayerShip.bmp: ", "(data folder): BMP 369 x 39, 124-byte header, 8 bits, RLE8"},
-        {"PlayerShip.bmp: ", "loaded; palette matches splash.bmp's"},
-        {"Projectile.bmp: ",
-         "4 bits, uncompressed, 16 colours, bottom row first: loaded; palette differs from splash.bmp's at"},
-        {"splash.bmp: ", "(installed)"},
+    const std::string mod = install.mod.string(), here = "(working directory; not in " + mod + "): ";
+    const struct {
+        fs::path cwd;
+        bool verbose;
+        std::vector<std::pair<std::string, std::string>> said;  // a line's start, and what it holds
+    } runs[] = {
+        {install.root.dir, false, {
+            {"PlayerShip.bmp: ", "(data folder): BMP 369 x 39, 124-byte header, 8 bits, RLE8"},
+            {"Projectile.bmp: ", "4 bits, uncompressed, 16 colours, bottom row first: loaded"},
+            {"backdrop.bmp: ", "./backdrop.bmp " + here}, {"ahh.WAV: ", shorter},
+            {"playership.bmp: ", "not read by the game; did you mean PlayerShip.bmp?"},
+            {"Explosion.wav: ", "not read by the game; did you mean Explosion.WAV?"},
+            {"Asteroids.bmp: ", "not read by the game; did you mean Asteroid.bmp?"},
+            {"8 images carry a palette other than splash.bmp's", "(--verbose says where each differs)"}}},
+        {install.root.dir, true, {{"Projectile.bmp: ", "loaded; palette differs from splash.bmp's at"}}},
+        {install.root.dir / "games", false, {{"backdrop.bmp: ", "(installed; not in " + mod + "): "}}},
     };
-    for (const auto& [file, said] : expected) EXPECT_NE(line_of(lines, file).find(said), std::string::npos) << lines;
+    for (const auto& run : runs) {
+        std::vector<std::string> argv = {install.game.string(), "--check-data", mod};
+        if (run.verbose) argv.push_back("--verbose");
+        const Ended e = run_program(argv, run.cwd);
+        EXPECT_EQ(e.status, 0) << e.out;
+        for (const auto& [start, said] : run.said)
+            EXPECT_NE(line_of(e.out, start).find(said), std::string::npos) << start << "\n" << e.out;
+        EXPECT_EQ(e.out.find("palette differs") == std::string::npos, !run.verbose) << e.out;
+    }
 
-    Program game({install.game.string(), "--data", install.mod.string()}, install.root.dir,
+    Program game({install.game.string(), "--data", mod}, install.root.dir,
                  {{"SDL_VIDEODRIVER", "dummy"}, {"SDL_AUDIODRIVER", "dummy"}});
     Ended e = game.wait(7000ms);
     ASSERT_FALSE(e.exited) << e.status << ": " << e.err;
     game.signal(SIGTERM);
     e = game.wait(10s);
     EXPECT_TRUE(e.exited && e.status == 0) << e.err;
+}
+
+// Every colour of the splash's palette but index 0's comes back as its own
+// index (no colour is there twice), a fully transparent pixel as index 0, and
+// a colour halfway between two entries as the lower; the importer refuses a
+// picture of another size than the image's, a name that is not an image's,
+// and an output that exists.
+TEST(Import, ColoursBecomeTheSplashsIndicesAndNothingIsReplaced)
+{
+    TempDir dir(DATA);
+    fs::create_directory(dir.dir / "mod");
+    LoadedBitmap splash{};
+    ASSERT_EQ(bmp_read(splash, (DATA / "splash.bmp").c_str()), 1);
+    std::vector<uint8_t> rgba(28 * 10 * 4, 0), want(28 * 10, 0);
+    for (int i = 1; i < 256; ++i) {
+        const PALETTEENTRY& e = splash.palette[size_t(i)];
+        std::copy_n(std::array<uint8_t, 4>{e.peRed, e.peGreen, e.peBlue, 255}.begin(), 4, &rgba[size_t(i - 1) * 4]);
+        want[size_t(i - 1)] = uint8_t(i);
+    }
+    std::copy_n(std::array<uint8_t, 4>{12, 12, 12, 255}.begin(), 4, &rgba[256 * 4]);  // (8, 8, 8) or (16, 16, 16)
+    want[256] = 1;
+    bmp_release(splash);
+    ASSERT_EQ(png_write_rgba((dir.dir / "shots.png").c_str(), 28, 10, rgba.data()), 1);
+
+    const auto import = [&](const std::string& from, const std::string& to) {
+        return run_program({KESTRAVA_GAME, "--import", from, to}, dir.dir);
+    };
+    Ended e = import("shots.png", "mod/Projectile.bmp");
+    ASSERT_EQ(e.status, 0) << e.err;
+    LoadedBitmap made{};
+    ASSERT_EQ(bmp_read(made, (dir.dir / "mod/Projectile.bmp").c_str()), 1);
+    EXPECT_TRUE(std::equal(want.begin(), want.end(), made.pixels));
+    bmp_release(made);
+    // The game's own sheet, a palette BMP, comes back as it is.
+    ASSERT_EQ(import("star.bmp", "mod/star.bmp").status, 0);
+    EXPECT_EQ(file_text(dir.dir / "mod/star.bmp").substr(1078), file_text(DATA / "star.bmp").substr(1078));
+
+    const std::pair<std::vector<std::string>, std::string> refused[] = {
+        {{"shots.png", "mod/Projectile.bmp"}, "mod/Projectile.bmp: already exists; an import never replaces a file"},
+        {{"shots.png", "mod/Asteroid.bmp"},
+         "shots.png: 28 x 10, not the 513 x 32 (16 cells of 31 x 30 in a 1-pixel grid) of Asteroid.bmp"},
+        {{"shots.png", "mod/projectile.bmp"},
+         "mod/projectile.bmp: not the name of one of the game's images; did you mean Projectile.bmp?"},
+    };
+    for (const auto& [args, why] : refused) {
+        e = import(args[0], args[1]);
+        EXPECT_EQ(std::pair(e.status, e.err), std::pair(1, "kestrava: " + why + "\n"));
+    }
+    EXPECT_EQ(file_text(dir.dir / "mod/Projectile.bmp").size(), 54u + 1024u + 28u * 10u);
 }
 
 TEST(ModFolder, EndlessKeyScriptEndsWithOneLine)
