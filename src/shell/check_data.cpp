@@ -4,6 +4,7 @@
 #include "shell/check_data.h"
 
 #include <dirent.h>
+#include <strings.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -171,6 +172,19 @@ std::string check_music(DataFile file, bool& ok)
     return "Standard MIDI File: loaded";
 }
 
+// What a file the game does not read may have been meant as: a data file
+// misnamed, or a picture for the importer.
+std::string unused_note(const std::string& name)
+{
+    DataFile near = data_file_near(name);
+    if (near != DATA_FILE_COUNT) return "; did you mean " + std::string(data_file_name(near)) + "?";
+    const size_t dot = name.rfind('.');
+    if (dot == std::string::npos || strcasecmp(name.c_str() + dot, ".png") != 0) return "";
+    near = data_file_near(name.substr(0, dot) + ".bmp");
+    if (near == DATA_FILE_COUNT || !is_image(near)) return "";
+    return "; kestrava --import turns it into " + std::string(data_file_name(near));
+}
+
 // The data folder's files that the game does not read, with the game's file
 // each name comes near.
 void list_unused(std::FILE* out)
@@ -190,12 +204,8 @@ void list_unused(std::FILE* out)
     }
     closedir(dir);
     std::sort(unused.begin(), unused.end());
-    for (const std::string& name : unused) {
-        const DataFile near = data_file_near(name);
-        std::fprintf(out, "%s: not read by the game%s%s%s\n", name.c_str(), near == DATA_FILE_COUNT ? "" : "; ",
-                     near == DATA_FILE_COUNT ? "" : "did you mean ",
-                     near == DATA_FILE_COUNT ? "" : (std::string(data_file_name(near)) + "?").c_str());
-    }
+    for (const std::string& name : unused)
+        std::fprintf(out, "%s: not read by the game%s\n", name.c_str(), unused_note(name).c_str());
 }
 
 }  // namespace

@@ -67,7 +67,7 @@ TEST(ModFolder, ReplacedFilesAreCheckedAndRun)
     std::string splash = file_text(DATA / "splash.bmp");
     splash[54 + 5 * 4] = char(splash[54 + 5 * 4] ^ 0x40);  // a recolour: one entry's blue
     std::ofstream(install.mod / "splash.bmp", std::ios::binary) << splash;
-    for (const char* misnamed : {"playership.bmp", "Explosion.wav", "Asteroids.bmp"})
+    for (const char* misnamed : {"playership.bmp", "Explosion.wav", "Asteroids.bmp", "star.png"})
         std::ofstream(install.mod / misnamed) << "x";
     const std::string sound = file_text(DATA / "ahh.WAV");
     std::ofstream(install.mod / "ahh.WAV", std::ios::binary) << sound.substr(0, 44 + 100);
@@ -89,6 +89,7 @@ TEST(ModFolder, ReplacedFilesAreCheckedAndRun)
             {"playership.bmp: ", "not read by the game; did you mean PlayerShip.bmp?"},
             {"Explosion.wav: ", "not read by the game; did you mean Explosion.WAV?"},
             {"Asteroids.bmp: ", "not read by the game; did you mean Asteroid.bmp?"},
+            {"star.png: ", "not read by the game; kestrava --import turns it into star.bmp"},
             {"8 images carry a palette other than splash.bmp's", "(--verbose says where each differs)"}}},
         {install.root.dir, true, {{"Projectile.bmp: ", "loaded; palette differs from splash.bmp's at"}}},
         {install.root.dir / "games", false, {{"backdrop.bmp: ", "(installed; not in " + mod + "): "}}},
