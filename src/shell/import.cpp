@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -14,6 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/bytes.h"
 #include "base/data_files.h"
 #include "base/file.h"
 #include "base/report.h"
@@ -26,6 +28,7 @@ namespace {
 constexpr size_t PICTURE_FILE_LIMIT = size_t{64} << 20;
 constexpr uint8_t SEE_THROUGH = 0;
 constexpr uint8_t PNG_SIGNATURE[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+constexpr const char* ALREADY_THERE = "already exists; an import never replaces a file";
 
 struct Rgba {
     int width = 0;
@@ -39,52 +42,78 @@ int refuse(const std::string& subject, const std::string& why)
     return 1;
 }
 
+struct Masks {
+    uint32_t r, g, b, a;  // a 0: no alpha
+};
+
+// A true-colour BMP's channels: the masks after its 40-byte info header, or
+// within a longer one, both from byte 54 of the file; else the format's own.
+Masks bmp_masks(const std::vector<uint8_t>& file, const BITMAPINFOHEADER& h)
+{
+    if (h.biCompression != BI_BITFIELDS)
+        return h.biBitCount == 16 ? Masks{0x7C00, 0x03E0, 0x001F, 0} : Masks{0xFF0000, 0xFF00, 0xFF, 0};
+    constexpr size_t MASKS_AT = 54;
+    return Masks{get32le(&file[MASKS_AT]), get32le(&file[MASKS_AT + 4]), get32le(&file[MASKS_AT + 8]),
+                 h.biSize >= 56 ? get32le(&file[MASKS_AT + 12]) : 0};
+}
+
+uint8_t channel(uint32_t pixel, uint32_t mask)
+{
+    if (mask == 0) return 0;
+    const int shift = std::countr_zero(mask);
+    return static_cast<uint8_t>(uint64_t{(pixel & mask) >> shift} * 255 / (mask >> shift));
+}
+
 // A BMP as red, green, blue and alpha: a palette image's index 0 is
-// see-through, as in every image the game reads.
-const char* bmp_to_rgba(const LoadedBitmap& bmp, Rgba& out)
+// see-through, as in every image the game reads; so is a pixel of alpha 0
+// in a BMP with an alpha channel that is not 0 throughout.
+void bmp_to_rgba(const std::vector<uint8_t>& file, const LoadedBitmap& bmp, Rgba& out)
 {
     const BITMAPINFOHEADER& h = bmp.info_header;
     const int bits = h.biBitCount;
-    if (h.biCompression == BI_BITFIELDS || (bits != 8 && bits != 24 && bits != 32))
-        return "a BMP of 16 bits or with colour masks; save it as PNG or as a 24-bit BMP";
+    const Masks masks = bmp_masks(file, h);
     out.width = h.biWidth;
     out.height = h.biHeight < 0 ? -h.biHeight : h.biHeight;
     const auto stride = static_cast<size_t>(bmp_row_stride(h.biWidth, bits));
-    out.pixels.resize(static_cast<size_t>(out.width) * static_cast<size_t>(out.height) * 4);
-    for (int y = 0; y < out.height; ++y)
-        for (int x = 0; x < out.width; ++x) {
-            const uint8_t* p = bmp.pixels + static_cast<size_t>(y) * stride + static_cast<size_t>(x) * (bits / 8);
-            uint8_t* q = &out.pixels[(static_cast<size_t>(y) * static_cast<size_t>(out.width) + static_cast<size_t>(x)) * 4];
-            if (bits == 8) {
-                const PALETTEENTRY& e = bmp.palette[p[0]];
-                q[0] = e.peRed, q[1] = e.peGreen, q[2] = e.peBlue, q[3] = p[0] == SEE_THROUGH ? 0 : 255;
-            } else {
-                q[0] = p[2], q[1] = p[1], q[2] = p[0], q[3] = 255;
-            }
+    const auto count = static_cast<size_t>(out.width) * static_cast<size_t>(out.height);
+    out.pixels.resize(count * 4);
+    bool any_alpha = false;
+    for (size_t i = 0; i < count; ++i) {
+        const uint8_t* p = bmp.pixels + i / static_cast<size_t>(out.width) * stride +
+                           i % static_cast<size_t>(out.width) * static_cast<size_t>(bits / 8);
+        uint8_t* q = &out.pixels[i * 4];
+        if (bits == 8) {
+            const PALETTEENTRY& e = bmp.palette[p[0]];
+            q[0] = e.peRed, q[1] = e.peGreen, q[2] = e.peBlue, q[3] = p[0] == SEE_THROUGH ? 0 : 255;
+        } else if (bits == 24) {
+            q[0] = p[2], q[1] = p[1], q[2] = p[0], q[3] = 255;
+        } else {
+            const uint32_t v = bits == 16 ? get16le(p) : get32le(p);
+            q[0] = channel(v, masks.r), q[1] = channel(v, masks.g), q[2] = channel(v, masks.b);
+            q[3] = masks.a ? channel(v, masks.a) : 255;
+            any_alpha = any_alpha || q[3] != 0;
         }
-    return nullptr;
+    }
+    // Tools that leave the alpha channel empty mean an opaque picture.
+    if (masks.a && !any_alpha)
+        for (size_t i = 0; i < count; ++i) out.pixels[i * 4 + 3] = 255;
 }
 
-// The picture whatever its kind; null, or why it cannot be read.
-const char* read_picture(const char* path, Rgba& out)
+// The picture whatever its kind; "", or why it cannot be read.
+std::string read_picture(const char* path, Rgba& out)
 {
     std::vector<uint8_t> bytes;
     const char* why = nullptr;
     if (!read_file(path, PICTURE_FILE_LIMIT, bytes, &why)) return why;
     if (bytes.size() >= sizeof PNG_SIGNATURE && std::memcmp(bytes.data(), PNG_SIGNATURE, sizeof PNG_SIGNATURE) == 0)
-        return png_decode_rgba(bytes, out.pixels, out.width, out.height, &why) ? nullptr : why;
+        return png_decode_rgba(bytes, out.pixels, out.width, out.height, &why) ? "" : why;
     if (bytes.size() < 2 || bytes[0] != 'B' || bytes[1] != 'M') return "neither a PNG nor a BMP file";
     LoadedBitmap bmp{};
     report_clear();
-    if (!bmp_read(bmp, path)) {
-        static std::string reason;
-        reason = report_text();
-        reason.erase(0, std::strlen(path) + 2);  // the report starts with the path
-        return reason.c_str();
-    }
-    why = bmp_to_rgba(bmp, out);
+    if (!bmp_read(bmp, path)) return std::string(report_text()).substr(std::strlen(path) + 2);  // past "path: "
+    bmp_to_rgba(bytes, bmp, out);
     bmp_release(bmp);
-    return why;
+    return "";
 }
 
 // Entries 1 to 255 by squared distance; index 0 is kept for see-through.
@@ -103,73 +132,95 @@ uint8_t nearest(const std::array<PALETTEENTRY, 256>& palette, const uint8_t* rgb
     return best;
 }
 
+struct Mapped {
+    std::vector<uint8_t> indices;
+    size_t see_through = 0;
+    size_t not_in_palette = 0;  // colours, each counted once
+};
+
+Mapped map_to_palette(const Rgba& rgba, const std::array<PALETTEENTRY, 256>& palette)
+{
+    Mapped mapped;
+    mapped.indices.resize(static_cast<size_t>(rgba.width) * static_cast<size_t>(rgba.height));
+    std::unordered_map<uint32_t, uint8_t> matched;
+    for (size_t i = 0; i < mapped.indices.size(); ++i) {
+        const uint8_t* p = &rgba.pixels[i * 4];
+        if (p[3] == 0) {
+            mapped.indices[i] = SEE_THROUGH;
+            ++mapped.see_through;
+            continue;
+        }
+        const uint32_t key = uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
+        auto [at, fresh] = matched.try_emplace(key, 0);
+        if (fresh) {
+            at->second = nearest(palette, p);
+            const PALETTEENTRY& e = palette[at->second];
+            if (e.peRed != p[0] || e.peGreen != p[1] || e.peBlue != p[2]) ++mapped.not_in_palette;
+        }
+        mapped.indices[i] = at->second;
+    }
+    return mapped;
+}
+
+// The game's image the output is named as; DATA_FILE_COUNT when none.
+DataFile image_named(const std::string& name)
+{
+    for (int i = 0; i < DATA_FILE_COUNT; ++i) {
+        const auto file = static_cast<DataFile>(i);
+        if (is_image(file) && name == data_file_name(file)) return file;
+    }
+    return DATA_FILE_COUNT;
+}
+
+// Written only as a new file; nothing half-written is left behind.
+const char* write_new(const char* path, const std::vector<uint8_t>& bytes)
+{
+    std::FILE* file = std::fopen(path, "wbx");
+    if (!file) return errno == EEXIST ? ALREADY_THERE : std::strerror(errno);
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    ok = std::fclose(file) == 0 && ok;
+    if (ok) return nullptr;
+    const int saved = errno;
+    std::remove(path);
+    return std::strerror(saved);
+}
+
 }  // namespace
 
 int import_picture(const char* picture, const char* output, std::FILE* out)
 {
     const std::string path = output;
     const std::string name = path.substr(path.rfind('/') + 1);
-    int target = DATA_FILE_COUNT;
-    for (int i = 0; i < DATA_FILE_COUNT; ++i)
-        if (is_image(static_cast<DataFile>(i)) && name == data_file_name(static_cast<DataFile>(i))) target = i;
-    if (target == DATA_FILE_COUNT) {
+    const DataFile file = image_named(name);
+    if (file == DATA_FILE_COUNT) {
         const DataFile near = data_file_near(name);
         return refuse(path, std::string("not the name of one of the game's images") +
                                 (near != DATA_FILE_COUNT && is_image(near) ? "; did you mean " +
                                  std::string(data_file_name(near)) + "?" : ""));
     }
-    const auto file = static_cast<DataFile>(target);
-    if (access(output, F_OK) == 0) return refuse(path, "already exists; an import never replaces a file");
+    if (access(output, F_OK) == 0) return refuse(path, ALREADY_THERE);
 
     LoadedBitmap splash{};
     report_clear();
     if (!image_read(splash, DATA_SPLASH))
         return refuse("the splash", std::string(report_text()) + "; its palette is the one to import into");
-    const std::string palette_from = data_path(DATA_SPLASH);
-    bmp_release(splash);
+    bmp_release(splash);  // the palette stays
 
     Rgba rgba;
-    if (const char* why = read_picture(picture, rgba)) return refuse(picture, why);
+    if (const std::string why = read_picture(picture, rgba); !why.empty()) return refuse(picture, why);
     if (!image_fault(file, 8, rgba.width, rgba.height).empty())
         return refuse(picture, std::to_string(rgba.width) + " x " + std::to_string(rgba.height) + ", not the " +
                                    image_size_text(file) + " of " + name);
 
-    std::vector<uint8_t> indices(static_cast<size_t>(rgba.width) * static_cast<size_t>(rgba.height));
-    std::unordered_map<uint32_t, uint8_t> matched;
-    size_t see_through = 0, not_in_palette = 0;
-    for (size_t i = 0; i < indices.size(); ++i) {
-        const uint8_t* p = &rgba.pixels[i * 4];
-        if (p[3] == 0) {
-            indices[i] = SEE_THROUGH;
-            ++see_through;
-            continue;
-        }
-        const uint32_t key = uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
-        auto [at, fresh] = matched.try_emplace(key, 0);
-        if (fresh) {
-            at->second = nearest(splash.palette, p);
-            const PALETTEENTRY& e = splash.palette[at->second];
-            if (e.peRed != p[0] || e.peGreen != p[1] || e.peBlue != p[2]) ++not_in_palette;
-        }
-        indices[i] = at->second;
-    }
-
+    const Mapped mapped = map_to_palette(rgba, splash.palette);
     Palette colours{};
     for (size_t i = 0; i < colours.size(); ++i)
         colours[i] = Colour{splash.palette[i].peRed, splash.palette[i].peGreen, splash.palette[i].peBlue};
-    const std::vector<uint8_t> bytes = bmp_encode_8bit(rgba.width, rgba.height, indices.data(), colours);
-    std::FILE* written = std::fopen(output, "wbx");
-    if (!written) return refuse(path, errno == EEXIST ? "already exists; an import never replaces a file"
-                                                      : std::strerror(errno));
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), written) == bytes.size();
-    ok = std::fclose(written) == 0 && ok;
-    if (!ok) {
-        const int saved = errno;
-        std::remove(output);
-        return refuse(path, std::strerror(saved));
-    }
-    std::fprintf(out, "%s: %d x %d in the palette of %s; %zu pixels see-through, %zu colours not in that palette "
-                 "taken to their nearest\n", output, rgba.width, rgba.height, palette_from.c_str(), see_through,
-                 not_in_palette);
+    if (const char* why = write_new(output, bmp_encode_8bit(rgba.width, rgba.height, mapped.indices.data(), colours)))
+        return refuse(path, why);
+    std::fprintf(out, "%s: %d x %d in the palette of %s; %zu pixel%s see-through, %zu colour%s not in that "
+                 "palette taken to the nearest\n", output, rgba.width, rgba.height, data_path(DATA_SPLASH),
+                 mapped.see_through, mapped.see_through == 1 ? "" : "s", mapped.not_in_palette,
+                 mapped.not_in_palette == 1 ? "" : "s");
     return 0;
 }

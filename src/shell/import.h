@@ -4,7 +4,8 @@
 
 #include <cstdio>
 
-// Reads `picture` (PNG, or BMP of 1 to 8 bits with a palette, 24 or 32 bits)
+// Reads `picture` (PNG, or BMP of 1 to 8 bits with a palette, or 16, 24 or
+// 32 bits)
 // and writes `output`, whose name must be one of the game's images, as an
 // 8-bit BMP in the splash's palette: each opaque pixel takes the nearest of
 // entries 1 to 255 (squared distance in red, green and blue; a tie to the

@@ -144,9 +144,17 @@ TEST(Import, ColoursBecomeTheSplashsIndicesAndNothingIsReplaced)
     ASSERT_EQ(bmp_read(made, (dir.dir / "mod/Projectile.bmp").c_str()), 1);
     EXPECT_TRUE(std::equal(want.begin(), want.end(), made.pixels));
     bmp_release(made);
-    // The game's own sheet, a palette BMP, comes back as it is.
-    ASSERT_EQ(import("star.bmp", "mod/star.bmp").status, 0);
-    EXPECT_EQ(file_text(dir.dir / "mod/star.bmp").substr(1078), file_text(DATA / "star.bmp").substr(1078));
+    // The game's own sheet comes back as it is: as it stands (a palette BMP), and saved by ImageMagick with
+    // black transparent as PNG and as a BMP of 32 bits with colour masks.
+    for (const std::string kind : {"", "PNG32", "BMP"}) {
+        const std::string from = kind.empty() ? "star.bmp" : "star." + kind, to = "as" + kind + "/star.bmp";
+        const std::string convert = "convert " + (DATA / "star.bmp").string() + " -transparent black " + kind + ":" +
+                                    (dir.dir / from).string();
+        ASSERT_TRUE(kind.empty() || std::system(convert.c_str()) == 0) << convert;
+        fs::create_directory(dir.dir / ("as" + kind));
+        ASSERT_EQ(import(from, to).status, 0) << kind;
+        EXPECT_EQ(file_text(dir.dir / to).substr(1078), file_text(DATA / "star.bmp").substr(1078)) << kind;
+    }
 
     const std::pair<std::vector<std::string>, std::string> refused[] = {
         {{"shots.png", "mod/Projectile.bmp"}, "mod/Projectile.bmp: already exists; an import never replaces a file"},
