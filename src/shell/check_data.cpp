@@ -23,7 +23,7 @@
 namespace {
 
 // How many differing palette entries a line names before it stops counting.
-constexpr int NAMED_ENTRIES = 4;
+constexpr size_t NAMED_ENTRIES = 4;
 
 const char* origin_name(DataOrigin origin)
 {
@@ -68,21 +68,24 @@ std::string refusal(const char* path)
     return "refused: " + text;
 }
 
-// Which of the image's own entries differ from the splash's.
-std::string palette_note(const LoadedBitmap& image, const LoadedBitmap& splash)
+// The image's own palette entries that differ from the splash's.
+std::vector<int> entries_unlike(const LoadedBitmap& image, const LoadedBitmap& splash)
 {
-    std::string differ;
-    int count = 0;
+    std::vector<int> differ;
     for (int i = 0; i < image.palette_entries; ++i) {
         const PALETTEENTRY& a = image.palette[i];
         const PALETTEENTRY& b = splash.palette[i];
-        if (a.peRed == b.peRed && a.peGreen == b.peGreen && a.peBlue == b.peBlue) continue;
-        if (count < NAMED_ENTRIES) differ += (count ? ", " : "") + std::to_string(i);
-        ++count;
+        if (a.peRed != b.peRed || a.peGreen != b.peGreen || a.peBlue != b.peBlue) differ.push_back(i);
     }
-    if (count == 0) return "palette matches splash.bmp's";
-    return "palette differs from splash.bmp's at " + std::to_string(count) + " entr" + (count == 1 ? "y" : "ies") +
-           " (first " + differ + "); shown through splash.bmp's";
+    return differ;
+}
+
+std::string palette_note(const std::vector<int>& differ)
+{
+    std::string first;
+    for (size_t i = 0; i < differ.size() && i < NAMED_ENTRIES; ++i) first += (i ? ", " : "") + std::to_string(differ[i]);
+    return "palette differs from splash.bmp's at " + std::to_string(differ.size()) + " entr" +
+           (differ.size() == 1 ? "y" : "ies") + " (first " + first + "); shown through splash.bmp's";
 }
 
 struct ImageCheck {
@@ -90,16 +93,6 @@ struct ImageCheck {
     bool verbose;
     int other_palettes;  // images whose own palette is not the splash's
 };
-
-bool same_palette(const LoadedBitmap& image, const LoadedBitmap& splash)
-{
-    for (int i = 0; i < image.palette_entries; ++i) {
-        const PALETTEENTRY& a = image.palette[i];
-        const PALETTEENTRY& b = splash.palette[i];
-        if (a.peRed != b.peRed || a.peGreen != b.peGreen || a.peBlue != b.peBlue) return false;
-    }
-    return true;
-}
 
 std::string check_image(DataFile file, ImageCheck& check, bool& ok)
 {
@@ -121,11 +114,11 @@ std::string check_image(DataFile file, ImageCheck& check, bool& ok)
         line += ": loaded; its palette is the game's";
     } else if (!check.splash) {
         line += ": loaded; palette not compared, as splash.bmp is refused";
-    } else if (same_palette(image, *check.splash)) {
+    } else if (const std::vector<int> differ = entries_unlike(image, *check.splash); differ.empty()) {
         line += ": loaded";
     } else {
         ++check.other_palettes;
-        line += ": loaded" + (check.verbose ? "; " + palette_note(image, *check.splash) : "");
+        line += ": loaded" + (check.verbose ? "; " + palette_note(differ) : "");
     }
     bmp_release(image);
     return line;
@@ -236,10 +229,9 @@ int check_data(std::FILE* out, bool verbose)
     }
     bmp_release(splash);
     list_unused(out);
-    if (images.other_palettes > 0)
-        std::fprintf(out, "%d image%s carr%s a palette other than splash.bmp's: the game shows %s pixels' indices in "
-                     "splash.bmp's colours%s\n", images.other_palettes, images.other_palettes == 1 ? "" : "s",
-                     images.other_palettes == 1 ? "ies" : "y", images.other_palettes == 1 ? "its" : "their",
+    if (const int n = images.other_palettes; n > 0)
+        std::fprintf(out, "%d %s a palette other than splash.bmp's: the game shows %s pixels' indices in splash.bmp's "
+                     "colours%s\n", n, n == 1 ? "image carries" : "images carry", n == 1 ? "its" : "their",
                      verbose ? "" : " (--verbose says where each differs)");
     std::fprintf(out, all ? "The game would start on these files.\n" : "The game would not start on these files.\n");
     return all ? 0 : 1;
