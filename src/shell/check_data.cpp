@@ -83,7 +83,8 @@ std::vector<int> entries_unlike(const LoadedBitmap& image, const LoadedBitmap& s
 std::string palette_note(const std::vector<int>& differ)
 {
     std::string first;
-    for (size_t i = 0; i < differ.size() && i < NAMED_ENTRIES; ++i) first += (i ? ", " : "") + std::to_string(differ[i]);
+    for (size_t i = 0; i < differ.size() && i < NAMED_ENTRIES; ++i)
+        first += (i ? ", " : "") + std::to_string(differ[i]);
     return "palette differs from splash.bmp's at " + std::to_string(differ.size()) + " entr" +
            (differ.size() == 1 ? "y" : "ies") + " (first " + first + "); shown through splash.bmp's";
 }
@@ -146,7 +147,8 @@ std::string check_sound(DataFile file, bool& ok)
     if (wav.declared_bytes > wav.data_bytes) {
         const uint32_t cut = wav.declared_bytes - wav.data_bytes;
         char shortfall[160];
-        std::snprintf(shortfall, sizeof shortfall, ": its data is %u bytes (%.2f s) shorter than its header claims", cut,
+        std::snprintf(shortfall, sizeof shortfall, ": its data is %u bytes (%.2f s) shorter than its header claims",
+                      cut,
                       static_cast<double>(cut) / wav.format.nBlockAlign / wav.format.nSamplesPerSec);
         line += shortfall;
         return line + (as_is ? ": loaded as far as it goes" : ": converted as far as it goes to 8-bit mono 11025 Hz");
@@ -183,6 +185,11 @@ std::string unused_note(const std::string& name)
 void list_unused(std::FILE* out)
 {
     const std::string folder = data_folders().empty() ? "." : data_folders().front().path;
+    // A working directory that gives the game nothing is no mod (a home folder, say): its files are not listed.
+    bool gives = false;
+    for (int i = 0; i < DATA_FILE_COUNT; ++i)
+        gives = gives || data_origin(static_cast<DataFile>(i)) == DATA_FROM_FOLDER;
+    if (!gives && (folder.empty() || folder == ".")) return;
     DIR* dir = opendir(folder.c_str());
     if (!dir) return;
     std::vector<std::string> unused;
