@@ -1,6 +1,6 @@
 // A sheet's size follows from its cells: each framed by a 1-pixel grid line,
-// the outer edge included. An image of any other size would be cut into
-// garbled cells, so it is refused rather than shown.
+// the outer edge included (or left off). An image of any other size would be
+// cut into garbled cells, so it is refused rather than shown.
 #include "graphics/image_demands.h"
 
 #include "base/report.h"
@@ -58,7 +58,11 @@ std::string image_fault(DataFile file, int bits, int width, int height)
 {
     if (bits != 8) return std::to_string(bits) + " bits a pixel, not a palette image (kestrava --import makes one)";
     const ImageDemand d = image_demand(file);
-    if (width == d.width && height == d.height) return "";
+    // The closing grid line, right and bottom, frames no cell: a sheet
+    // without it cuts the same cells.
+    const int spare = d.grid ? 1 : 0;
+    if ((width == d.width || width == d.width - spare) && (height == d.height || height == d.height - spare))
+        return "";
     return size_text(width, height) + ", not " + image_size_text(file);
 }
 

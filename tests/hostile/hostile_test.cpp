@@ -88,8 +88,8 @@ std::vector<Case> hostile_cases()
         {"SheetNarrowerThanItsCells", DATA_SHEET_SHIP, bmp_image(100, 39, 8), "100 x 39" + SHIP},
         {"SheetOneColumnTooWide", DATA_SHEET_SHIP, bmp_image(370, 39, 8), "370 x 39" + SHIP, true},
         {"SheetWithoutItsSecondRow", DATA_SHEET_SHIP, bmp_image(369, 37, 8), "369 x 37" + SHIP},
-        {"SheetLowerThanItsCells", DATA_SHEET_STAR, bmp_image(156, 25, 8),
-         "156 x 25, not 156 x 26 (5 cells of 30 x 24 in a 1-pixel grid)"},
+        {"SheetLowerThanItsCells", DATA_SHEET_STAR, bmp_image(156, 24, 8),
+         "156 x 24, not 156 x 26 (5 cells of 30 x 24 in a 1-pixel grid)"},
         {"SplashOneRowShort", DATA_SPLASH, bmp_image(640, 479, 8), "640 x 479" + SCREEN},
         {"ScreenImageLarger", DATA_BACKDROP, bmp_image(700, 500, 8), "700 x 500" + SCREEN},
         // Images that are odd but safe: a size of zero is the rows' own for
@@ -97,6 +97,7 @@ std::vector<Case> hostile_cases()
         {"BmpSizeImageZero", DATA_INTROTEXT, with32(real(DATA_INTROTEXT), BI_SIZE_IMAGE, 0), ""},
         {"Bmp1Bit", DATA_SHEET_ASTEROID, bmp_image(513, 32, 1), ""},
         {"Bmp4Bit", DATA_SHEET_SHIP, bmp_image(369, 39, 4), ""},
+        {"SheetWithoutItsClosingGridLine", DATA_SHEET_SHIP, bmp_image(368, 38, 8), ""},
         {"SheetStoredTopDown", DATA_SHEET_SHIP, top_down(ship), ""},
         {"WavTruncatedHeader", DATA_SOUND_AHH, Bytes{'R', 'I', 'F', 'F', 0x10}, "truncated RIFF header"},
         {"WavRandomBytes", DATA_SOUND_ENERGIZE, random_bytes(3000, 7), "not a RIFF WAVE file"},
