@@ -93,7 +93,7 @@ TEST_F(Banks, RefusedFilesLeaveTheirSlotFree)
         dir.write("adpcm.wav", riff_wave({chunk("fmt ", fmt_body(2, 1, 11025, 4)), chunk("data", samples)}));
     EXPECT_EQ(refused(load(adpcm)), adpcm + ": not PCM data");
     EXPECT_EQ(refused(load(dir.file("missing.wav"))), dir.file("missing.wav") + ": No such file or directory");
-    EXPECT_EQ(refused(load(dir.path())), dir.path() + ": Is a directory");
+    EXPECT_EQ(refused(load(dir.path())), dir.path() + ": a folder, not a regular file");
     // Taken as its bytes, 16-bit stereo would play as noise at the wrong
     // speed: it is converted to the bank's 8-bit mono, half as many frames here.
     Bytes pcm16;
@@ -202,6 +202,8 @@ TEST(WavParse, TakesWhatCanBeReadSafelyAndRefusesTheRest)
          "extensible format chunk is too short for its subformat"},
         {riff_wave({fmt8}), "no data chunk after the format chunk"},
         {riff_wave({data, fmt8}), "no data chunk after the format chunk"},
+        // An odd chunk at the very end without its pad byte is no overrun.
+        {riff_wave({fmt8, Bytes{'L', 'I', 'S', 'T', 3, 0, 0, 0, 1, 2, 3}}), "no data chunk after the format chunk"},
         {riff_wave({fmt8, chunk("data", {})}), "data chunk is empty"},
         {riff_wave({fmt8, Bytes{'d', 'a', 't', 'a', 10, 0, 0, 0}}), "data chunk is empty"},
     };

@@ -2,10 +2,14 @@
 // test time from the game's own data. Each case first checks, in the file's
 // own bytes, which header, compression or sample format the tool really
 // wrote, so that another version of a tool cannot make a case test nothing.
+// And files that are not what they seem: pipes, devices, folders, bytes that
+// would steer the terminal.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -14,8 +18,12 @@
 #include "audio/sfx.h"
 #include "base/report.h"
 #include "formats/bmp.h"
+#include "formats/png.h"
 #include "input/keyscript.h"
 #include "base/bytes.h"
+#include "shell/screenshot.h"
+#include "shell/settings.h"
+#include "support/env.h"
 #include "support/files.h"
 #include "support/process.h"
 
@@ -250,4 +258,65 @@ TEST(KeyScriptBounds, EndlessInputEndsAtTheBound)
     EXPECT_EQ(keyscript_parse(empty_lines.data(), empty_lines.size(), frames, error), 0);
     EXPECT_EQ(keyscript_fault_text(error), "more than 2880000 lines (24 hours of play)");
     EXPECT_TRUE(frames.empty());
+}
+
+// A pipe with no writer, a device and a folder where a file belongs: each
+// reader refuses it at once, saying what it is, and an endless device is
+// never read into memory. Each runs in a child, so that a reader that waits
+// fails its case instead of stopping the suite.
+TEST(SpecialFiles, NothingWaitsOnAPipeOrReadsAnEndlessDevice)
+{
+    TempDir dir;
+    ASSERT_EQ(mkfifo(dir.file("pipe").c_str(), 0644), 0);
+    fs::create_symlink("/dev/zero", dir.file("zero"));
+    fs::create_directory(dir.file("folder"));
+    const std::string pipe = dir.file("pipe"), zero = dir.file("zero");
+    auto user_dirs = [&](const std::string& file) {
+        ScopedEnv env;
+        env.set("HOME", dir.path());
+        env.set("XDG_CONFIG_HOME", dir.path());
+        fs::remove(dir.file("user-dirs.dirs"));
+        fs::create_symlink(file, dir.file("user-dirs.dirs"));
+        return screenshot_folder() == dir.path();
+    };
+    auto image = [](const std::string& path) {
+        LoadedBitmap b{};
+        return bmp_read(b, path.c_str()) == 0;
+    };
+    struct Case {
+        const char* name;
+        std::function<bool()> reads;  // true when the reader went on as it should
+        std::string said;
+    };
+    const Case cases[] = {
+        {"settings file, a pipe", [&] { Settings s; settings_load(pipe, s); return true; }, "a pipe, not a regular file"},
+        {"settings file, /dev/zero", [&] { Settings s; settings_load(zero, s); return true; }, "a device, not a regular"},
+        {"user-dirs.dirs, a pipe", [&] { return user_dirs(pipe); }, "a pipe, not a regular file"},
+        {"user-dirs.dirs, /dev/zero", [&] { return user_dirs(zero); }, "a device, not a regular file"},
+        {"an image, a pipe", [&] { return image(pipe); }, ""},
+        {"an image, a folder", [&] { return image(dir.file("folder")); }, ""},
+    };
+    for (const Case& c : cases) {
+        Program child([&] { return c.reads() ? 0 : 1; });
+        const Ended e = child.wait(std::chrono::seconds(30));
+        EXPECT_TRUE(e.exited && e.status == 0 && e.err.find(c.said) != std::string::npos) << c.name << ": " << e.err;
+    }
+}
+
+TEST(Messages, ByteOrderMarksAreSkippedAndControlBytesShownEscaped)
+{
+    std::vector<uint8_t> frames;
+    KeyScriptError error{};
+    EXPECT_EQ(keyscript_parse("\xEF\xBB\xBFUP\n", 6, frames, error), 1);
+    EXPECT_EQ(frames, std::vector<uint8_t>{SCRIPT_UP});
+    EXPECT_EQ(keyscript_parse("UP\x1b[2J\0!\n", 9, frames, error), 0);
+    EXPECT_EQ(keyscript_fault_text(error), "unknown key 'UP\\x1b[2J\\x00!'");
+    // A full disk is one line, the game's: libpng says nothing of its own.
+    std::FILE* full = std::fopen("/dev/full", "wb");
+    ASSERT_NE(full, nullptr);
+    const std::vector<uint8_t> pixels(640 * 480);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(png_write_indexed(full, 640, 480, pixels.data(), 640, Palette{}), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    std::fclose(full);
 }

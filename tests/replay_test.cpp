@@ -7,6 +7,7 @@
 #include <cstring>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "formats/bmp.h"
@@ -127,6 +128,9 @@ TEST(Replay, FramesEscapeEmptyScriptsAndRefusals)
         EXPECT_NE(r.err.find(bad[0]), std::string::npos) << r.err;
     }
     EXPECT_EQ(run_program({REPLAY}).status, 2);
+    // A script from a pipe with a writer; a value given with '='.
+    r = run_program({"/bin/bash", "-c", REPLAY + " --frames=1 <(printf 'RETURN\\n')"});
+    EXPECT_EQ(std::pair(r.status, lines_of(r.out).size()), std::pair(0, size_t{2 * 43})) << r.err;
     r = run_program({REPLAY, "--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("usage:"), std::string::npos);
@@ -171,6 +175,28 @@ TEST(Replay, TraceFileAndPictureDumps)
         EXPECT_EQ(wrong, 0) << name << ": colours or rows differ";
         bmp_release(b);
     }
+}
+
+// An output that is the script itself, by any name, is refused and the
+// script kept.
+TEST(Replay, NoOutputIsWrittenOverTheScript)
+{
+    TempDir dir;
+    const std::string script = dir.write("run.keys", "UP\n");
+    fs::create_directory(dir.file("dump"));
+    fs::create_symlink(script, dir.file("link.keys"));
+    fs::create_symlink(script, dir.file("dump/frame-000000.bmp"));
+    const std::vector<std::vector<std::string>> cases = {
+        {"--trace", script, script}, {"--trace", dir.file("link.keys"), script},
+        {"--trace=" + script, dir.file("link.keys")}, {"--dump", dir.file("dump"), script}};
+    for (const std::vector<std::string>& options : cases) {
+        std::vector<std::string> argv = options;
+        argv.insert(argv.begin(), REPLAY);
+        const Ended r = run_program(argv);
+        EXPECT_EQ(std::tuple(r.status, count_lines(r.err), r.err.find("is the script itself") != std::string::npos),
+                  std::tuple(2, 1, true)) << options[0] << " " << options[1] << ": " << r.err;
+    }
+    EXPECT_EQ(file_text(script), "UP\n");
 }
 
 // Any change to a rule of the game shows up here as a diff against the

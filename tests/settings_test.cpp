@@ -1,13 +1,18 @@
-// The player's settings file: a bad line is one warning and the rest applies,
-// Alt+Enter's choice changes the fullscreen line alone and replaces the file
-// whole, and the SDL_SOUNDFONTS list keeps its bounds. And a recording never
-// replaces an earlier one.
+// The player's settings file: a bad line is one warning saying what is wrong
+// and the rest applies; Alt+Enter's choice changes the fullscreen value alone,
+// in the file a link names, and never a file the player keeps read-only,
+// hard-linked, or one the reader would refuse; the SDL_SOUNDFONTS list says
+// what it leaves out. And the game's own outputs never take the place of
+// what the player made.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <functional>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "base/file.h"
 #include "shell/settings.h"
 #include "support/env.h"
 #include "support/process.h"
@@ -15,95 +20,180 @@
 
 namespace {
 
-TEST(Settings, ABadLineIsOneWarningAndTheRestApplies)
+TEST(Settings, ABadLineIsOneWarningSayingWhatIsWrongAndTheRestApplies)
 {
+    constexpr char raw_bytes[] = "col\x1b[31mours\0 = 1\n";
     const std::string text =
-        "# mine\n"
-        "music-volume = 40\n"
+        "\xEF\xBB\xBF# mine\n"
+        "music-volume = 40 # quieter\n"
         "effects-volume = 101\n"  // out of range: the default stays
-        "gentle=yes\n"
+        "gentle=YES\n"
         "colours = calm\n"
         "just words\n"
-        "  steady-colours =  on  \r\n"
-        "focus-pause = no\n"
-        "soundfont = /fonts/a.sf2\n"
-        "music-volume = -1\n";
+        "  steady-colours =  On  \r\n"
+        "focus-pause = No\n"
+        "soundfont = \"/fonts/a #1.sf2\" # the GM font\n"
+        "music-volume = -1\n"
+        "fullscreen = \"no\n" +
+        std::string(raw_bytes, sizeof raw_bytes - 1);
     Settings s;
     std::vector<SettingsProblem> problems;
     settings_parse(text, s, problems);
     EXPECT_EQ(std::tuple(s.music_volume, s.effects_volume, s.gentle, s.steady_colours, s.focus_pause, s.fullscreen,
                          s.soundfont),
-              std::tuple(40, 100, true, true, false, true, std::string("/fonts/a.sf2")));
-    std::vector<int> lines;
-    for (const SettingsProblem& p : problems) lines.push_back(p.line);
-    EXPECT_EQ(lines, (std::vector<int>{3, 5, 6, 10}));
+              std::tuple(40, 100, true, true, false, true, std::string("/fonts/a #1.sf2")));
+    std::vector<std::pair<int, std::string>> said;
+    for (const SettingsProblem& p : problems) said.emplace_back(p.line, p.what.substr(0, p.what.find(" (")));
+    EXPECT_EQ(said, (std::vector<std::pair<int, std::string>>{
+                        {3, "effects-volume: the value '101' is not understood; it takes a whole number from 0 to 100"},
+                        {5, "'colours' is not a setting"},
+                        {6, "not a 'name = value' line"},
+                        {10, "music-volume: the value '-1' is not understood; it takes a whole number from 0 to 100"},
+                        {11, "fullscreen: the value's closing quote is missing"},
+                        {12, "'col\\x1b[31mours\\x00' is not a setting"}}));
 
     TempDir dir;
     const std::string path = dir.write("kestrava.conf", text);
     Settings loaded;
     testing::internal::CaptureStderr();
     settings_load(path, loaded);
-    const std::string said = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(std::tuple(count_lines(said), said.find("kestrava: " + path + ":5: 'colours'") != std::string::npos,
+    const std::string warned = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::tuple(count_lines(warned), warned.find("kestrava: " + path + ":5: 'colours'") != std::string::npos,
                          loaded.music_volume),
-              std::tuple(4, true, 40)) << said;
+              std::tuple(6, true, 40)) << warned;
 }
 
-TEST(Settings, TheFullscreenChoiceChangesItsLineAloneAndReplacesTheFileWhole)
+TEST(Settings, TheFullscreenChoiceChangesItsValueAlone)
 {
-    EXPECT_EQ(settings_with_fullscreen("# a\r\nfullscreen = yes\r\ngentle = yes", false),
-              "# a\r\nfullscreen = no\r\ngentle = yes");
-    EXPECT_EQ(settings_with_fullscreen("gentle = yes", false), "gentle = yes\nfullscreen = no\n");
-    EXPECT_EQ(settings_with_fullscreen("", true), "fullscreen = yes\n");
+    const std::pair<const char*, const char*> cases[] = {
+        {"# a\r\nfullscreen = yes\r\ngentle = yes", "# a\r\nfullscreen = no\r\ngentle = yes"},
+        {"gentle = yes", "gentle = yes\nfullscreen = no\n"},
+        {"gentle = yes\r\n", "gentle = yes\r\nfullscreen = no\r\n"},
+        {"", "fullscreen = no\n"},
+        {"\t fullscreen\t=  \"yes\"   # my choice\nx=1", "\t fullscreen\t=  no   # my choice\nx=1"},
+        {"\xEF\xBB\xBF""fullscreen # no value\n", "\xEF\xBB\xBF""fullscreen = no # no value\n"},
+    };
+    for (const auto& [before, after] : cases) EXPECT_EQ(settings_with_fullscreen(before, false), after) << before;
+}
 
+// The fullscreen choice saved into a file made as each case says: what the
+// file then holds, and the one warning when it is left alone.
+TEST(Settings, TheRewriteKeepsTheFileThePlayers)
+{
     TempDir dir;
-    ScopedEnv env;
-    env.set("XDG_CONFIG_HOME", dir.file("config"));
-    const std::string path = settings_path();
-    ASSERT_EQ(path, dir.file("config") + "/kestrava/kestrava.conf");
-    // No file and no folder yet: both are made.
-    ASSERT_TRUE(settings_save_fullscreen(path, false));
-    EXPECT_EQ(file_text(path), "fullscreen = no\n");
-
-    const std::string mine = "# my settings\n  FullScreen = yes\nmusic-volume = 3   # quiet\n\nfullscreen=no\n";
-    dir.write("config/kestrava/kestrava.conf", mine);
-    chmod(path.c_str(), 0640);
+    const std::string folder = dir.file("config/kestrava"), path = folder + "/kestrava.conf";
+    const std::string mine = "# mine\r\n  fullscreen = yes # big\r\n";
+    const std::string theirs = "# mine\r\n  fullscreen = no # big\r\n";
+    const std::string full(SETTINGS_FILE_LIMIT - 6, '#');  // loads, but not with a line added
+    auto failing = [](int) { return errno = EIO, -1; };
+    struct Case {
+        const char* name;
+        std::function<void()> make;
+        std::string warning;  // "" when the choice is kept
+        std::string kept;     // what the player's file then holds
+        std::string file = {};  // where that file is; the settings path when empty
+    };
+    const Case cases[] = {
+        {"no file nor folder yet", [] {}, "", "fullscreen = no\n"},
+        {"a plain file", [&] { dir.write("config/kestrava/kestrava.conf", mine); }, "", theirs},
+        {"a link to the player's dotfiles",
+         [&] { dir.write("dotfiles.conf", mine), fs::create_symlink("../../dotfiles.conf", path); }, "", theirs,
+         dir.file("dotfiles.conf")},
+        {"a dangling link", [&] { fs::create_symlink(dir.file("new.conf"), path); }, "", "fullscreen = no\n",
+         dir.file("new.conf")},
+        {"read-only", [&] { dir.write("config/kestrava/kestrava.conf", mine), chmod(path.c_str(), 0444); },
+         "the file is read-only", mine},
+        {"hard-linked", [&] { dir.write("config/kestrava/kestrava.conf", mine), fs::create_hard_link(path, dir.file("b")); },
+         "it has other hard links", mine},
+        {"too large with the line", [&] { dir.write("config/kestrava/kestrava.conf", full); },
+         "the file would grow past", full},
+        {"fsync fails", [&] { dir.write("config/kestrava/kestrava.conf", mine), file_sync_calls.fsync = failing; },
+         "syncing: Input/output error", mine},
+        {"close fails", [&] { dir.write("config/kestrava/kestrava.conf", mine), file_sync_calls.close = failing; },
+         "closing: Input/output error", mine},
+    };
+    for (const Case& c : cases) {
+        fs::remove_all(dir.file("config")), fs::create_directories(folder);
+        c.make();
+        testing::internal::CaptureStderr();
+        const bool kept = settings_save_fullscreen(path, false);
+        const std::string warned = testing::internal::GetCapturedStderr();
+        file_sync_calls = {::fsync, ::close};
+        EXPECT_EQ(std::tuple(kept, count_lines(warned), warned.find(c.warning) != std::string::npos),
+                  std::tuple(c.warning.empty(), c.warning.empty() ? 0 : 1, true)) << c.name << ": " << warned;
+        EXPECT_TRUE(file_text(c.file.empty() ? path : c.file) == c.kept) << c.name;
+        int files = 0;
+        for (const auto& e : fs::directory_iterator(folder)) files += e.is_regular_file() || e.is_symlink();
+        EXPECT_EQ(files, 1) << c.name << ": nothing is left beside the file";
+    }
+    // Mode, owner and group are the player's; the link stays a link.
+    fs::remove(path);
+    dir.write("dotfiles.conf", mine);
+    fs::create_symlink(dir.file("dotfiles.conf"), path);
+    chmod(dir.file("dotfiles.conf").c_str(), 0640);
+    ASSERT_EQ(chown(dir.file("dotfiles.conf").c_str(), 1, 1), 0);
     ASSERT_TRUE(settings_save_fullscreen(path, true));
-    EXPECT_EQ(file_text(path), "# my settings\n  FullScreen = yes\nmusic-volume = 3   # quiet\n\nfullscreen = yes\n");
-    EXPECT_EQ(fs::status(path).permissions(), fs::perms(0640));
-    int files = 0;
-    for (const auto& e : fs::directory_iterator(dir.file("config/kestrava"))) files += e.is_regular_file();
-    EXPECT_EQ(files, 1) << "nothing is left beside the file";
+    struct stat st{};
+    ASSERT_EQ(stat(dir.file("dotfiles.conf").c_str(), &st), 0);
+    EXPECT_EQ(std::tuple(st.st_mode & 07777, st.st_uid, st.st_gid, fs::is_symlink(path)), std::tuple(0640u, 1u, 1u, true));
 
-    // A file the game cannot read whole is left alone.
-    dir.write("config/kestrava/kestrava.conf", std::string(SETTINGS_FILE_LIMIT + 1, '#'));
     testing::internal::CaptureStderr();
-    EXPECT_EQ((std::tuple{settings_save_fullscreen(path, false), count_lines(testing::internal::GetCapturedStderr()),
-                         file_text(path).size()}),
-              std::tuple(false, 1, SETTINGS_FILE_LIMIT + 1));
-
+    EXPECT_FALSE(settings_save_fullscreen("", true)) << "neither HOME nor XDG_CONFIG_HOME";
+    EXPECT_EQ(count_lines(testing::internal::GetCapturedStderr()), 1);
+    ScopedEnv env;
     env.unset("XDG_CONFIG_HOME");
     env.set("HOME", "/home/player");
     EXPECT_EQ(settings_path(), "/home/player/.config/kestrava/kestrava.conf");
+    env.unset("HOME");
+    EXPECT_EQ(settings_path(), "");
 }
 
-TEST(Settings, TheSoundfontListKeepsItsBounds)
+TEST(Settings, TheSoundfontListKeepsItsBoundsAndSaysWhatItLeftOut)
 {
-    EXPECT_EQ(soundfont_list("a.sf2::/b c.sf2:"), (std::vector<std::string>{"a.sf2", "/b c.sf2"}));
+    std::vector<std::string> unused;
+    EXPECT_EQ(soundfont_list("a.sf2::/b c.sf2:", &unused), (std::vector<std::string>{"a.sf2", "/b c.sf2"}));
     std::string many;
     for (int i = 0; i < 40; ++i) many.append("f").append(std::to_string(i)).append(":");
-    EXPECT_EQ(soundfont_list(many).size(), SOUNDFONT_LIST_LIMIT);
+    EXPECT_EQ(soundfont_list(many, &unused).size(), SOUNDFONT_LIST_LIMIT);
     const std::string long_path(SOUNDFONT_PATH_LIMIT + 1, 'x');
-    EXPECT_EQ(soundfont_list(long_path + ":ok"), (std::vector<std::string>{"ok"}));
+    EXPECT_EQ(soundfont_list(long_path + ":ok", &unused), (std::vector<std::string>{"ok"}));
+    EXPECT_EQ(unused, (std::vector<std::string>{"entries past the sixteenth are not used",
+                                                "a path of 4097 bytes is not used (at most 4096)"}));
 }
 
-TEST(Settings, ARecordingIsNeverWrittenOverAnother)
+// The game's command lines that write or refuse: what they say, their status,
+// and what is left of the player's files.
+TEST(Outputs, TheGameNeverTakesThePlaceOfThePlayersFiles)
 {
     TempDir dir;
-    const std::string earlier = dir.write("run.keys", "UP\nUP\n");
-    const Ended r = run_program({KESTRAVA_GAME, "--record", earlier});
-    EXPECT_EQ(std::tuple(r.status, count_lines(r.err), r.err.find(earlier) != std::string::npos, file_text(earlier)),
-              std::tuple(2, 1, true, std::string("UP\nUP\n"))) << r.err;
+    const std::string game = KESTRAVA_GAME, earlier = dir.write("run.keys", "UP\nUP\n");
+    fs::create_directory(dir.file("empty"));
+    const std::string no_data = " --data " + dir.file("empty");
+    struct Case {
+        std::string command;  // run by sh in the folder
+        int status;
+        std::string said;  // the one line on standard error starts so
+    };
+    const Case cases[] = {
+        {game + " --record run.keys", 2, "kestrava: run.keys: already exists"},
+        {game + " --record new.keys" + no_data, 1, "kestrava: splash.bmp: No such file"},
+        {game + " --record=./--window" + no_data, 1, "kestrava: splash.bmp: No such file"},
+        {game + " --record --window", 2, "kestrava: --record takes a file name, not the option '--window' (one of "
+                                         "that name is written --record=./--window)"},
+        {game + " --music-volume=50 --effects-volume=7 --check-data=" + KESTRAVA_DATA_DIR + " >/dev/null", 0, ""},
+        {game + " --music-volume=101", 2, "kestrava: --music-volume takes a whole number from 0 to 100"},
+        {game + " --soundfont=$(printf %05000d 0)", 2, "kestrava: --soundfont takes a file name of at most 4096"},
+        {game + " --check-data >/dev/full", 1, "kestrava: standard output: No space left on device"},
+        {game + " --help >/dev/full", 1, "kestrava: standard output: No space left on device"},
+        {game + " --version >/dev/full", 1, "kestrava: standard output: No space left on device"},
+    };
+    for (const Case& c : cases) {
+        const Ended r = run_program({"/bin/sh", "-c", c.command}, dir.dir);
+        EXPECT_EQ(std::tuple(r.status, count_lines(r.err), r.err.rfind(c.said, 0)),
+                  std::tuple(c.status, c.said.empty() ? 0 : 1, 0u)) << c.command << "\n" << r.err;
+    }
+    EXPECT_EQ(file_text(earlier), "UP\nUP\n");
+    EXPECT_FALSE(fs::exists(dir.file("new.keys")) || fs::exists(dir.file("--window"))) << "a failed start records nothing";
 }
 
 }  // namespace

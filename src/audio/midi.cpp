@@ -13,7 +13,6 @@
 #include <fluidsynth.h>
 
 #include <array>
-#include <cerrno>
 #include <string>
 #include <cstdio>
 #include <cstring>
@@ -87,14 +86,6 @@ const MidiSlot& midi_slot(int id)
 int midi_current_track() { return current_track; }
 int midi_synth_ready() { return synth != nullptr; }
 
-static bool readable(const char* path)
-{
-    std::FILE* file = std::fopen(path, "rb");
-    if (!file) return false;
-    std::fclose(file);
-    return true;
-}
-
 static void stop_synth()
 {
     mixer_set_music(nullptr);  // from here on the callback leaves the synthesiser alone
@@ -138,9 +129,9 @@ static void start_synth(const char* const* soundfonts, int count, int named)
     for (int i = 0; i < count; ++i) {
         const char* path = soundfonts[i];
         const char* why = nullptr;
-        if (!readable(path)) {
+        // Checked before FluidSynth opens it, which would wait on a pipe.
+        if (!check_regular(path, &why)) {
             if (i >= named) continue;
-            why = std::strerror(errno);
         } else if (load_soundfont(path) != FLUID_FAILED) {
             if (!refused.empty()) report_warning(refused.c_str(), refusal);
             report_synth_log(path);

@@ -2,11 +2,12 @@
 // behind it, file by file.
 #include "base/data_files.h"
 
-#include <unistd.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cerrno>
 
 struct DataPlace {
     std::string path;
@@ -25,10 +26,13 @@ static std::string in_folder(const std::string& folder, DataFile file)
     return folder + (folder.back() == '/' ? "" : "/") + data_file_name(file);
 }
 
-// Whether the next folder is to be asked for the file.
+// Whether the next folder is to be asked for the file: only when nothing is
+// there at all. A file that is there but cannot be read (a link loop, a
+// folder, no permission) is this folder's file, and its refusal names it.
 static bool missing(const std::string& path)
 {
-    return access(path.c_str(), R_OK) != 0;
+    struct stat st{};
+    return lstat(path.c_str(), &st) != 0 && errno == ENOENT;
 }
 
 void data_set_folders(const std::vector<DataFolder>& folders)
@@ -61,7 +65,7 @@ const char* data_path(DataFile file)
 DataOrigin data_origin(DataFile file)
 {
     if (data_looked_up) return data_places[static_cast<size_t>(file)].origin;
-    return access(DATA_FILES[file], R_OK) == 0 ? DATA_FROM_FOLDER : DATA_NOWHERE;
+    return missing(DATA_FILES[file]) ? DATA_NOWHERE : DATA_FROM_FOLDER;
 }
 
 // Letters added, dropped or changed to turn one name into the other, case

@@ -6,6 +6,7 @@
 // the reason, never guessed at.
 #include "formats/bmp.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -284,6 +285,21 @@ int bmp_read(LoadedBitmap& bitmap, const char* path)
         return 0;
     }
     return 1;
+}
+
+std::string bmp_palette_shortfall(const LoadedBitmap& bitmap)
+{
+    if (!bitmap.pixels || bitmap.info_header.biBitCount != 8) return "";
+    const int64_t stride = bmp_row_stride(bitmap.info_header.biWidth, 8);
+    const int64_t rows = bitmap.pixel_bytes / static_cast<size_t>(stride);
+    uint8_t highest = 0;
+    for (int64_t r = 0; r < rows; ++r) {
+        const uint8_t* row = bitmap.pixels + r * stride;
+        highest = std::max(highest, *std::max_element(row, row + bitmap.info_header.biWidth));
+    }
+    if (highest < bitmap.palette_entries) return "";
+    return "its palette holds " + std::to_string(bitmap.palette_entries) + " entries, fewer than its pixels use (up to entry " +
+           std::to_string(highest) + ")";
 }
 
 void bmp_describe(const LoadedBitmap& bitmap, char* out, size_t size)

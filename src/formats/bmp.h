@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "base/colour.h"
@@ -69,6 +70,11 @@ struct LoadedBitmap {
 // "40-byte header, 8 bits, RLE8, 256 colours": what a file held, for the
 // data checker's lines.
 void bmp_describe(const LoadedBitmap& bitmap, char* out, size_t size);
+
+// "" when every pixel of a loaded palette image indexes an entry the file
+// holds; else what is missing. Only the splash's palette is shown, so there
+// a missing entry is a colour the game has not got.
+std::string bmp_palette_shortfall(const LoadedBitmap& bitmap);
 
 // Bytes of one stored row: width x bits / 8, rounded up to a multiple of 4.
 // 0 when the width or bit count is out of range.

@@ -18,10 +18,15 @@ struct PngImage {
     const Palette* palette;  // for PNG_COLOR_TYPE_PALETTE
 };
 
+// libpng would print its own line ("libpng error: Write Error") before the
+// caller's; the caller says what failed, once, in the game's words.
+[[noreturn]] void quiet_error(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void quiet_warning(png_structp, png_const_charp) {}
+
 int write_png(std::FILE* file, const PngImage& image)
 {
     if (!file || image.width <= 0 || image.height <= 0 || !image.rows) return 0;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, quiet_error, quiet_warning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!png || !info) {
         png_destroy_write_struct(&png, info ? &info : nullptr);

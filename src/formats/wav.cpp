@@ -34,6 +34,8 @@ static FindResult find_chunk(const uint8_t* bytes, size_t pos, size_t end, const
             out = RiffChunk{body, size};
             return FIND_OK;
         }
+        // The pad byte after an odd chunk is optional at the very end.
+        if (body + size == end) return FIND_MISSING;
         const uint64_t next = body + size + (size & 1);
         if (next > end) return FIND_OVERRUN;
         pos = static_cast<size_t>(next);

@@ -12,6 +12,7 @@
 #include "audio/midi.h"
 #include "audio/sfx.h"
 #include "base/data_files.h"
+#include "base/file.h"
 #include "base/report.h"
 #include "formats/bmp.h"
 #include "graphics/assets.h"
@@ -56,8 +57,10 @@ int display_init()
                                    .c_str());
         return 0;
     }
-    if (!text_init(font.c_str())) {
-        report_failure(font.c_str(), "cannot open the font");
+    // Checked before the font library opens it, which would wait on a pipe.
+    const char* why = "cannot open the font";
+    if (!check_regular(font.c_str(), &why) || !text_init(font.c_str())) {
+        report_failure(font.c_str(), why);
         return 0;
     }
     display.text_ready = 1;

@@ -66,11 +66,20 @@ std::string image_fault(DataFile file, int bits, int width, int height)
     return size_text(width, height) + ", not " + image_size_text(file);
 }
 
+std::string image_fault(DataFile file, const LoadedBitmap& image)
+{
+    const BITMAPINFOHEADER& h = image.info_header;
+    std::string why = image_fault(file, h.biBitCount, h.biWidth, h.biHeight < 0 ? -h.biHeight : h.biHeight);
+    // Every image is shown through the splash's palette: a colour its own
+    // pixels use and it lacks is one the game has not got.
+    if (why.empty() && file == DATA_SPLASH) why = bmp_palette_shortfall(image);
+    return why;
+}
+
 int image_read(LoadedBitmap& image, DataFile file)
 {
     if (!bmp_read(image, data_path(file))) return 0;
-    const BITMAPINFOHEADER& h = image.info_header;
-    const std::string why = image_fault(file, h.biBitCount, h.biWidth, h.biHeight < 0 ? -h.biHeight : h.biHeight);
+    const std::string why = image_fault(file, image);
     if (why.empty()) return 1;
     report_failure(data_path(file), why.c_str());
     bmp_release(image);

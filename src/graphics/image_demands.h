@@ -26,5 +26,8 @@ std::string image_size_text(DataFile file);
 // "" when an image of these bits a pixel (as decoded) and this size is what
 // the game cuts, else why not, naming the size wanted.
 std::string image_fault(DataFile file, int bits, int width, int height);
+// The same for a loaded image; the splash must also hold every palette entry
+// its pixels use.
+std::string image_fault(DataFile file, const LoadedBitmap& image);
 // bmp_read held to image_fault; 0 with the failure reported as "path: why".
 int image_read(LoadedBitmap& image, DataFile file);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/report.h"
 #include "input/keys.h"
 
 struct KeyName {
@@ -59,6 +60,8 @@ static int take_line(const char* p, const char* end, std::vector<uint8_t>& frame
         return 0;
     }
     if (end > p && end[-1] == '\r') --end;
+    // Some editors begin a UTF-8 file with a byte-order mark.
+    if (error.line == 1 && end - p >= 3 && std::memcmp(p, "\xEF\xBB\xBF", 3) == 0) p += 3;
     uint8_t mask = 0;
     if (!parse_line(p, end, mask, error.word)) {
         error.fault = KEYSCRIPT_UNKNOWN_KEY;
@@ -128,7 +131,7 @@ std::string keyscript_fault_text(const KeyScriptError& error)
         return "more than " + std::to_string(KEYSCRIPT_MAX_LINES) + " lines (24 hours of play)";
     case KEYSCRIPT_UNKNOWN_KEY: break;
     }
-    return "unknown key '" + error.word + "'";
+    return "unknown key '" + shown_text(error.word) + "'";
 }
 
 void keyscript_key_state(uint8_t mask, uint8_t* key_state)

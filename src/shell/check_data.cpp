@@ -106,8 +106,7 @@ std::string check_image(DataFile file, ImageCheck& check, bool& ok)
     char format[160];
     bmp_describe(image, format, sizeof format);
     std::string line = format;
-    const BITMAPINFOHEADER& h = image.info_header;
-    const std::string fault = image_fault(file, h.biBitCount, h.biWidth, h.biHeight < 0 ? -h.biHeight : h.biHeight);
+    const std::string fault = image_fault(file, image);
     if (!fault.empty()) {
         ok = false;
         line += ": refused: " + fault;

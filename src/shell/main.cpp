@@ -23,6 +23,7 @@
 #include "input/keyscript.h"
 #include "shell/check_data.h"
 #include "shell/import.h"
+#include "shell/options.h"
 #include "shell/shell.h"
 
 static const char USAGE[] =
@@ -84,21 +85,31 @@ static int settings_option(int argc, char** argv, int& i, std::vector<std::pair<
     const std::string a = argv[i];
     if (a == "--gentle" || a == "--steady-colours") {
         chosen.emplace_back(a.substr(2), "yes");
-    } else if (a == "--no-focus-pause") {
-        chosen.emplace_back("focus-pause", "no");
-    } else if (a == "--fullscreen" || a == "--window") {
-        chosen.emplace_back("fullscreen", a == "--fullscreen" ? "yes" : "no");
-    } else if (a == "--music-volume" || a == "--effects-volume" || a == "--soundfont") {
-        Settings check;
-        if (i + 1 >= argc || !settings_set(check, a.substr(2), argv[i + 1])) {
-            usage_error(a + (a == "--soundfont" ? " takes a file name" : " takes a whole number from 0 to 100"));
-            return -1;
-        }
-        chosen.emplace_back(a.substr(2), argv[++i]);
-    } else {
-        return 0;
+        return 1;
     }
-    return 1;
+    if (a == "--no-focus-pause") {
+        chosen.emplace_back("focus-pause", "no");
+        return 1;
+    }
+    if (a == "--fullscreen" || a == "--window") {
+        chosen.emplace_back("fullscreen", a == "--fullscreen" ? "yes" : "no");
+        return 1;
+    }
+    for (const char* name : {"music-volume", "effects-volume", "soundfont"}) {
+        const std::string option = std::string("--") + name;
+        const char* value = nullptr;
+        std::string why;
+        Settings check;
+        switch (option_value(argc, argv, i, option, settings_values(name), value, why)) {
+        case OPTION_OTHER: continue;
+        case OPTION_REFUSED: return usage_error(why), -1;
+        case OPTION_TAKEN: break;
+        }
+        if (!settings_set(check, name, value)) return usage_error(why), -1;
+        chosen.emplace_back(name, value);
+        return 1;
+    }
+    return 0;
 }
 
 static bool holds_data(const std::string& folder)
@@ -155,6 +166,46 @@ static bool is_folder(const char* path)
     return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// The options that name a file or folder: 1 when argv[i] was one, 0 when it
+// is none, -1 after a usage error.
+static int path_option(int argc, char** argv, int& i, const char*& data_folder, const char*& record_path,
+                       const char*& play_path)
+{
+    const struct {
+        const char* name;
+        const char* takes;
+        const char*& path;
+    } options[] = {{"--data", "a folder", data_folder},
+                   {"--record", "a file name", record_path},
+                   {"--play", "a file name", play_path}};
+    for (const auto& option : options) {
+        std::string why;
+        switch (option_value(argc, argv, i, option.name, option.takes, option.path, why)) {
+        case OPTION_OTHER: continue;
+        case OPTION_REFUSED: return usage_error(why), -1;
+        case OPTION_TAKEN: return 1;
+        }
+    }
+    return 0;
+}
+
+// --import PICTURE IMAGE (or --import=PICTURE IMAGE): 1 when argv[i] was it,
+// 0 when it is not, -1 after a usage error.
+static int import_option(int argc, char** argv, int& i, const char*& picture, const char*& image)
+{
+    const char* takes = "a picture and the image's name";
+    std::string why;
+    switch (option_value(argc, argv, i, "--import", takes, picture, why)) {
+    case OPTION_OTHER: return 0;
+    case OPTION_REFUSED: return usage_error(why), -1;
+    case OPTION_TAKEN: break;
+    }
+    if (i + 1 >= argc || std::string_view(argv[i + 1]).starts_with("--"))
+        return usage_error(std::string("--import takes ") + takes), -1;
+    image = argv[++i];
+    return 1;
+}
+
 int main(int argc, char** argv)
 {
     const char* record_path = nullptr;
@@ -167,33 +218,30 @@ int main(int argc, char** argv)
     const char* import_to = nullptr;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (const int taken = settings_option(argc, argv, i, chosen)) {
-            if (taken < 0) return 2;
-        } else if (a == "--help" || a == "-h") {
+        int taken = settings_option(argc, argv, i, chosen);
+        if (taken == 0) taken = path_option(argc, argv, i, data_folder, record_path, play_path);
+        if (taken < 0) return 2;
+        if (taken > 0) continue;
+        if (a == "--help" || a == "-h") {
             std::fputs(USAGE, stdout);
-            return 0;
+            return stdout_finished("kestrava");
         } else if (a == "--version") {
             std::printf("kestrava %s\n", KESTRAVA_VERSION);
-            return 0;
-        } else if (a == "--data") {
-            if (i + 1 >= argc) return usage_error("--data takes a folder");
-            data_folder = argv[++i];
+            return stdout_finished("kestrava");
         } else if (a == "--check-data") {
             check = true;
             if (i + 1 < argc && argv[i + 1][0] != '-') data_folder = argv[++i];
+        } else if (a.starts_with("--check-data=")) {
+            check = true;
+            data_folder = argv[i] + a.find('=') + 1;
         } else if (a == "--verbose") {
             verbose = true;
-        } else if (a == "--import") {
-            if (i + 2 >= argc) return usage_error("--import takes a picture and the image's name");
-            import_from = argv[++i];
-            import_to = argv[++i];
-        } else if (a == "--record" || a == "--play") {
-            if (i + 1 >= argc) return usage_error(a + " takes a file name");
-            (a == "--record" ? record_path : play_path) = argv[++i];
+        } else if (const int picture = import_option(argc, argv, i, import_from, import_to)) {
+            if (picture < 0) return 2;
         } else if (a.size() > 1 && a[0] == '-') {
-            return usage_error("unknown option '" + a + "'");
+            return usage_error("unknown option '" + shown_text(a) + "'");
         } else {
-            return usage_error("unexpected argument '" + a + "'");
+            return usage_error("unexpected argument '" + shown_text(a) + "'");
         }
     }
     if (record_path && play_path) return usage_error("--record and --play cannot be used together");
@@ -205,8 +253,10 @@ int main(int argc, char** argv)
         return usage_error(std::string(data_folder) + ": " + (errno ? std::strerror(errno) : "not a folder"));
     std::string looked_in;
     data_set_folders(data_folder_chain(data_folder, looked_in));
-    if (check) return check_data(stdout, verbose);
-    if (import_from) return import_picture(import_from, import_to, stdout);
+    if (check || import_from) {
+        const int verdict = check ? check_data(stdout, verbose) : import_picture(import_from, import_to, stdout);
+        return stdout_finished("kestrava") ? 1 : verdict;
+    }
 
     // Both files are named from where the player started the game, before it
     // moves to its data folder.
@@ -240,17 +290,23 @@ int main(int argc, char** argv)
     shell_use_settings(settings, settings_file);
 
     int code = 1;
+    bool started = false;
     if (data_origin(DATA_SPLASH) == DATA_NOWHERE) {
         std::fprintf(stderr, "kestrava: %s: %s in %s\n", data_file_name(DATA_SPLASH), std::strerror(ENOENT),
                      looked_in.c_str());
-    } else if (startup_all()) {
+    } else if ((started = startup_all() == 1)) {
         code = main_loop();
     } else {
         const char* why = report_text();
         std::fprintf(stderr, "kestrava: %s\n", why[0] ? why : "start-up failed");
     }
     shutdown_all();
-    if (record) {
+    if (record && !started) {
+        // No run, no recording: an empty file left behind would only refuse
+        // the next --record of that name.
+        std::fclose(record);
+        std::remove(record_path);
+    } else if (record) {
         const int written = keyboard_go_live();
         if (std::fclose(record) != 0 || written == 0) {
             std::fprintf(stderr, "kestrava: %s: the recording could not be written whole\n", record_path);

@@ -13,9 +13,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <sstream>
+#include <vector>
 
+#include "base/file.h"
+#include "base/report.h"
 #include "formats/png.h"
 
 namespace {
@@ -43,12 +45,19 @@ std::string home_folder()
     return home;
 }
 
+// user-dirs.dirs is a few lines; anything else (a link to an endless device,
+// a pipe) names no folder.
+constexpr size_t USER_DIRS_LIMIT = 64 * 1024;
+
 std::string read_text(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    std::vector<uint8_t> bytes;
+    const char* why = nullptr;
+    if (!read_file(path.c_str(), USER_DIRS_LIMIT, bytes, &why)) {
+        if (errno != ENOENT) report_warning(path.c_str(), why);
+        return "";
+    }
+    return std::string(bytes.begin(), bytes.end());
 }
 
 // The value between the quotes of XDG_PICTURES_DIR="...", shell escapes undone.

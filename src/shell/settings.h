@@ -31,22 +31,30 @@ struct SettingsProblem {
 };
 
 // Sets one setting by its name (`music-volume`, `gentle`, ...); volumes take
-// 0 to 100, the switches yes/no (true/false, on/off, 1/0). Returns false, and
-// leaves the settings as they were, when the name or the value is not one.
+// 0 to 100, the switches yes/no (true/false, on/off, 1/0, in any case).
+// Returns false, and leaves the settings as they were, when the name or the
+// value is not one.
 bool settings_set(Settings& settings, std::string_view name, std::string_view value);
+// The values a setting takes, in words ("a whole number from 0 to 100");
+// null when the name is no setting.
+const char* settings_values(std::string_view name);
 
 // Applies the `name = value` lines of a settings file in order; blank lines
-// and `#` comments are skipped. Each line not understood adds one problem and
-// the others still apply.
+// are skipped, and a `#` at a line's start or after a space or tab starts a
+// comment. A value in double quotes may hold " #" (the quotes are not part of
+// it). Each line not understood adds one problem saying whether the name or
+// the value is wrong, and the others still apply.
 void settings_parse(std::string_view text, Settings& settings, std::vector<SettingsProblem>& problems);
 
-// The text with every `fullscreen` line set to the choice, or one such line
-// appended when there is none; every other byte stays as it was.
+// The text with the value of every `fullscreen` line set to the choice, or
+// one such line appended (with the file's line ends) when there is none;
+// every other byte stays as it was.
 std::string settings_with_fullscreen(std::string_view text, bool fullscreen);
 
 // The paths of a colon-separated list, empty entries dropped; at most
 // SOUNDFONT_LIST_LIMIT of them, and none longer than SOUNDFONT_PATH_LIMIT.
-std::vector<std::string> soundfont_list(std::string_view list);
+// What is left out is said in `unused`, one note each.
+std::vector<std::string> soundfont_list(std::string_view list, std::vector<std::string>* unused = nullptr);
 
 // $XDG_CONFIG_HOME/kestrava/kestrava.conf, or ~/.config/kestrava/kestrava.conf;
 // empty when neither names an absolute folder.
@@ -57,6 +65,9 @@ std::string settings_path();
 void settings_load(const std::string& path, Settings& settings);
 
 // Rewrites the file with the fullscreen choice: the new text is written
-// beside it and renamed over it, so the file is whole at every moment.
-// Returns false after one warning line.
+// beside the file a link names and renamed over it, with the file's mode,
+// owner and group, so the file is whole at every moment and stays the
+// player's. A read-only or hard-linked file, or one that would grow past
+// what the game reads, is left as it is. Returns false after one warning
+// line (also when `path` is empty: there is no place to keep the choice).
 bool settings_save_fullscreen(const std::string& path, bool fullscreen);

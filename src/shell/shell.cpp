@@ -8,6 +8,7 @@
 #include "audio/midi.h"
 #include "audio/mixer.h"
 #include "audio/sfx.h"
+#include "base/report.h"
 #include "game/rules.h"
 #include "graphics/assets.h"
 #include "graphics/display.h"
@@ -18,6 +19,9 @@
 #include "shell/screenshot.h"
 
 static std::string settings_file;
+// Cleared by the first failure to keep Alt+Enter's choice: that warning is
+// said once, not at every press.
+static bool keep_fullscreen_choice;
 static bool pause_on_focus_loss;
 
 // How long a paused game sleeps between looks at the keyboard: ESC still
@@ -27,6 +31,7 @@ constexpr uint32_t PAUSED_LOOK_MS = 20;
 void shell_use_settings(const Settings& settings, const std::string& file)
 {
     settings_file = file;
+    keep_fullscreen_choice = true;
     pause_on_focus_loss = settings.focus_pause;
     mixer_set_volumes(settings.music_volume, settings.effects_volume);
     clock_set_gentle(settings.gentle);
@@ -35,7 +40,9 @@ void shell_use_settings(const Settings& settings, const std::string& file)
     std::vector<std::string> soundfonts;
     if (!settings.soundfont.empty()) soundfonts.push_back(settings.soundfont);
     if (const char* list = std::getenv("SDL_SOUNDFONTS")) {
-        for (std::string& path : soundfont_list(list)) soundfonts.push_back(std::move(path));
+        std::vector<std::string> unused;
+        for (std::string& path : soundfont_list(list, &unused)) soundfonts.push_back(std::move(path));
+        for (const std::string& note : unused) report_warning("SDL_SOUNDFONTS", note.c_str());
     }
     // Named from where the player started the game, before it moves to its
     // data folder.
@@ -82,8 +89,8 @@ int main_loop()
         const PlatformEvent event = platform_poll_event();
         if (event == PLATFORM_EVENT_QUIT) break;
         if (event == PLATFORM_EVENT_SCREENSHOT) screenshot_take(platform_picture());
-        if (event == PLATFORM_EVENT_FULLSCREEN && !settings_file.empty()) {
-            settings_save_fullscreen(settings_file, platform_fullscreen());
+        if (event == PLATFORM_EVENT_FULLSCREEN && keep_fullscreen_choice) {
+            keep_fullscreen_choice = settings_save_fullscreen(settings_file, platform_fullscreen());
         }
         if (event == PLATFORM_EVENT_PAUSE) set_paused(paused, !paused);
         if (event == PLATFORM_EVENT_FOCUS_LOST && pause_on_focus_loss) set_paused(paused, true);

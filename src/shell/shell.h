@@ -10,8 +10,8 @@
 // The player's settings for the game about to start: volumes, the clock,
 // steady colours, the soundfonts (the one named, then those of
 // SDL_SOUNDFONTS, then the game's own), the window's mode and the pause on
-// focus loss. Alt+Enter's choice is written back to `settings_file` (none
-// when empty). Called before startup_all; without it the game is as it
+// focus loss. Alt+Enter's choice is written back to `settings_file` (empty:
+// there is none, which the first Alt+Enter says). Called before startup_all; without it the game is as it
 // always starts.
 void shell_use_settings(const Settings& settings, const std::string& settings_file);
 

@@ -62,6 +62,10 @@ std::vector<Case> hostile_cases()
     no_magic[0] = 'P';
     const Bytes fmt8 = chunk("fmt ", fmt_body(1, 1, 11025, 8)), tone = {0x80, 0xC0, 0xFF, 0xC0, 0x80, 0x40, 0, 0x40};
     const Bytes data = chunk("data", tone);
+    // The pixels right after the header: a palette of no entries.
+    Bytes no_palette = bmp_image(640, 480, 8);
+    no_palette.erase(no_palette.begin() + 54, no_palette.begin() + 54 + 1024);
+    set32(no_palette, 10, 54);
     Bytes midi_random = smf(0, 1, 480, {mtrk(Bytes{0x00, 0x90})});
     append(midi_random, random_bytes(2000, 3));
     std::vector<Case> cases = {
@@ -92,6 +96,8 @@ std::vector<Case> hostile_cases()
          "156 x 24, not 156 x 26 (5 cells of 30 x 24 in a 1-pixel grid)"},
         {"SplashOneRowShort", DATA_SPLASH, bmp_image(640, 479, 8), "640 x 479" + SCREEN},
         {"ScreenImageLarger", DATA_BACKDROP, bmp_image(700, 500, 8), "700 x 500" + SCREEN},
+        {"SplashWithoutPalette", DATA_SPLASH, no_palette,
+         "its palette holds 0 entries, fewer than its pixels use (up to entry 250)"},
         // Images that are odd but safe: a size of zero is the rows' own for
         // plain data, and palette images of 1 and 4 bits are widened to 8.
         {"BmpSizeImageZero", DATA_INTROTEXT, with32(real(DATA_INTROTEXT), BI_SIZE_IMAGE, 0), ""},

@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <functional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -32,25 +34,25 @@ public:
     Program(const std::vector<std::string>& argv, const fs::path& cwd = {}, const EnvList& env = {},
             const std::vector<std::string>& unset = {})
     {
-        const std::string out = outputs_.file("out"), err = outputs_.file("err");
-        pid_ = fork();
-        if (pid_ == 0) {
+        start([&] {
             if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
             for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
             for (const std::string& name : unset) unsetenv(name.c_str());
-            const int i = open("/dev/null", O_RDONLY);
-            const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (i < 0 || o < 0 || e < 0) _exit(126);
-            dup2(i, 0);
-            dup2(o, 1);
-            dup2(e, 2);
             std::vector<char*> args;
             for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
             args.push_back(nullptr);
             execvp(args[0], args.data());
             _exit(127);
-        }
+        });
+    }
+    // The test's own code in a child process, its result the exit status: a
+    // call that hangs there fails the test instead of stopping the suite.
+    explicit Program(const std::function<int()>& body)
+    {
+        start([&] {
+            std::fflush(nullptr);
+            _exit(body());
+        });
     }
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
@@ -88,6 +90,21 @@ public:
     }
 
 private:
+    template <typename Child>
+    void start(Child child)
+    {
+        const std::string out = outputs_.file("out"), err = outputs_.file("err");
+        pid_ = fork();
+        if (pid_ != 0) return;
+        const int i = open("/dev/null", O_RDONLY);
+        const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (i < 0 || o < 0 || e < 0) _exit(126);
+        dup2(i, 0);
+        dup2(o, 1);
+        dup2(e, 2);
+        child();
+    }
     TempDir outputs_;
     pid_t pid_ = -1;
 };

@@ -2,21 +2,26 @@
 //
 // Runs the game's own start-up headless (no window, no splash wait, no
 // sound), then one frame per script line, and prints the state trace.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "game/rules.h"
+#include "base/file.h"
 #include "base/report.h"
 #include "formats/bmp.h"
 #include "formats/png.h"
 #include "input/keyscript.h"
 #include "platform/headless.h"
 #include "platform/platform.h"
+#include "shell/options.h"
 #include "shell/shell.h"
 #include "trace.h"
 
@@ -68,39 +73,85 @@ static bool dump_picture(const std::string& dir, long frame, bool png)
     return bmp_write_8bit((dir + name).c_str(), pic.width, pic.height, rows.data(), palette) == 1;
 }
 
+// The options that take a value: 1 when argv[i] was one, 0 when it is none,
+// -1 after a usage error.
+struct ValueOptions {
+    long frames = -1;
+    long every = 1;
+    const char* trace = nullptr;
+    const char* dump = nullptr;
+};
+
+static int value_option(int argc, char** argv, int& i, ValueOptions& o)
+{
+    const char* value = nullptr;
+    std::string why;
+    const struct {
+        const char* name;
+        const char* takes;
+        long* count;  // null: a path
+        long least;
+        const char** path;
+    } options[] = {{"--frames", "a whole number of 0 or more", &o.frames, 0, nullptr},
+                   {"--every", "a whole number of 1 or more", &o.every, 1, nullptr},
+                   {"--trace", "a file name", nullptr, 0, &o.trace},
+                   {"--dump", "a folder", nullptr, 0, &o.dump}};
+    for (const auto& option : options) {
+        switch (option_value(argc, argv, i, option.name, option.takes, value, why)) {
+        case OPTION_OTHER: continue;
+        case OPTION_REFUSED: return usage_error(why.c_str(), nullptr), -1;
+        case OPTION_TAKEN: break;
+        }
+        if (option.path) {
+            *option.path = value;
+        } else if (!parse_count(value, option.least, *option.count)) {
+            return usage_error(why.c_str(), nullptr), -1;
+        }
+        return 1;
+    }
+    return 0;
+}
+
+// An output that is the script itself (by any name) would destroy it: the
+// trace file, or a dumped picture of the folder's that is already the script.
+static const char* lands_on_script(const char* script, const ValueOptions& o, bool png)
+{
+    struct stat in{};
+    struct stat st{};
+    if (stat(script, &in) != 0) return nullptr;
+    if (o.trace && stat(o.trace, &st) == 0 && same_file(st, in)) return o.trace;
+    if (!o.dump) return nullptr;
+    static std::string landing;
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(o.dump, ignored)) {
+        const std::string name = entry.path().filename().string();
+        if (name.starts_with("frame-") && name.ends_with(png ? ".png" : ".bmp") &&
+            stat(entry.path().c_str(), &st) == 0 && same_file(st, in))
+            return (landing = entry.path().string()).c_str();
+    }
+    return nullptr;
+}
+
 int main(int argc, char** argv)
 {
-    long frames_wanted = -1;
-    long every = 1;
-    const char* trace_path = nullptr;
-    const char* dump_dir = nullptr;
+    ValueOptions options;
     const char* script_path = nullptr;
     bool png = false;
     Settings settings;
     for (int i = 1; i < argc; ++i) {
         const char* a = argv[i];
-        const bool has_value = i + 1 < argc;
+        const int taken = value_option(argc, argv, i, options);
+        if (taken < 0) return 2;
+        if (taken > 0) continue;
         if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) {
             std::fputs(USAGE, stdout);
-            return 0;
-        } else if (std::strcmp(a, "--frames") == 0) {
-            if (!has_value || !parse_count(argv[++i], 0, frames_wanted))
-                return usage_error("--frames takes a whole number of 0 or more", nullptr);
-        } else if (std::strcmp(a, "--every") == 0) {
-            if (!has_value || !parse_count(argv[++i], 1, every))
-                return usage_error("--every takes a whole number of 1 or more", nullptr);
-        } else if (std::strcmp(a, "--trace") == 0) {
-            if (!has_value) return usage_error("--trace takes a file name", nullptr);
-            trace_path = argv[++i];
-        } else if (std::strcmp(a, "--dump") == 0) {
-            if (!has_value) return usage_error("--dump takes a folder", nullptr);
-            dump_dir = argv[++i];
+            return stdout_finished("kestrava-replay");
         } else if (std::strcmp(a, "--png") == 0) {
             png = true;
         } else if (std::strcmp(a, "--steady-colours") == 0) {
             settings.steady_colours = true;
         } else if (a[0] == '-' && a[1] != '\0') {
-            return usage_error("unknown option", a);
+            return usage_error("unknown option", shown_text(a).c_str());
         } else if (script_path) {
             return usage_error("only one script may be given", a);
         } else {
@@ -108,7 +159,11 @@ int main(int argc, char** argv)
         }
     }
     if (!script_path) return usage_error("no script given (see --help)", nullptr);
+    const char* trace_path = options.trace;
+    const char* dump_dir = options.dump;
     if (png && !dump_dir) return usage_error("--png goes with --dump", nullptr);
+    if (const char* output = lands_on_script(script_path, options, png))
+        return usage_error(output, "is the script itself; it is not written over");
 
     std::vector<uint8_t> script;
     KeyScriptError bad;
@@ -130,7 +185,8 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    const long frames = frames_wanted >= 0 ? frames_wanted : static_cast<long>(script.size());
+    const long frames = options.frames >= 0 ? options.frames : static_cast<long>(script.size());
+    const long every = options.every;
     const std::string dump = dump_dir ? dump_dir : "";
     static char block[TRACE_BLOCK_MAX];
     std::fwrite(block, 1, trace_block(0, block), out);
