@@ -35,7 +35,9 @@ static const char USAGE[] =
     "  --every K     with --dump: every K-th frame (default 1)\n"
     "  --png         with --dump: PNG files (frame-NNNNNN.png) instead of BMP\n"
     "  --steady-colours  flashing texts as the game shows them with this option;\n"
-    "                the trace is the same with it as without\n";
+    "                the trace is the same with it as without\n"
+    "A value may also be given as --name=value. An output that is the script\n"
+    "itself (by any name) is refused.\n";
 
 static int usage_error(const char* what, const char* detail)
 {
