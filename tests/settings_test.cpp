@@ -72,6 +72,7 @@ TEST(Settings, TheFullscreenChoiceChangesItsValueAlone)
         {"", "fullscreen = no\n"},
         {"\t fullscreen\t=  \"yes\"   # my choice\nx=1", "\t fullscreen\t=  no   # my choice\nx=1"},
         {"\xEF\xBB\xBF""fullscreen # no value\n", "\xEF\xBB\xBF""fullscreen = no # no value\n"},
+        {"fullscreen = # empty\r\n", "fullscreen = no # empty\r\n"},
     };
     for (const auto& [before, after] : cases) EXPECT_EQ(settings_with_fullscreen(before, false), after) << before;
 }
@@ -183,7 +184,7 @@ TEST(Outputs, TheGameNeverTakesThePlaceOfThePlayersFiles)
         {game + " --music-volume=50 --effects-volume=7 --check-data=" + KESTRAVA_DATA_DIR + " >/dev/null", 0, ""},
         {game + " --music-volume=101", 2, "kestrava: --music-volume takes a whole number from 0 to 100"},
         {game + " --soundfont=$(printf %05000d 0)", 2, "kestrava: --soundfont takes a file name of at most 4096"},
-        {game + " --check-data >/dev/full", 1, "kestrava: standard output: No space left on device"},
+        {game + " --check-data " + KESTRAVA_DATA_DIR + " >/dev/full", 1, "kestrava: standard output: No space left on device"},
         {game + " --help >/dev/full", 1, "kestrava: standard output: No space left on device"},
         {game + " --version >/dev/full", 1, "kestrava: standard output: No space left on device"},
     };

@@ -82,7 +82,9 @@ size_t trimmed_end(std::string_view line, size_t from, size_t end)
 
 void parse_value(std::string_view line, size_t from, SettingsLine& parts)
 {
-    const size_t begin = std::min(line.find_first_not_of(SPACE, from), line.size());
+    // An empty value is where the spaces after `=` end.
+    size_t begin = line.find_first_not_of(SPACE, from);
+    if (begin == std::string_view::npos) begin = trimmed_end(line, from, line.size());
     parts.value_begin = begin;
     if (begin < line.size() && line[begin] == '"') {
         const size_t close = line.find('"', begin + 1);
@@ -90,7 +92,7 @@ void parse_value(std::string_view line, size_t from, SettingsLine& parts)
         const size_t rest = std::min(line.find_first_not_of(SPACE, after), line.size());
         if (close == std::string_view::npos) {
             parts.fault = "the value's closing quote is missing";
-        } else if (rest < line.size() && line[rest] != '#') {
+        } else if (rest < line.size() && (line[rest] != '#' || rest == after)) {
             parts.fault = "there is more after the quoted value";
         }
         parts.value_end = parts.fault ? trimmed_end(line, begin, comment_start(line, after)) : after;
@@ -203,6 +205,7 @@ std::string settings_with_fullscreen(std::string_view text, bool fullscreen)
         if (!parts.has_equals) out += " = ";
         out += chosen;
         copied = offset + parts.value_end;
+        if (parts.value_end < line.size() && line[parts.value_end] == '#') out += ' ';
     });
     out.append(text.substr(copied));
     if (!found) {
