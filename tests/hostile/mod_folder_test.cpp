@@ -3,9 +3,7 @@
 // the splash's palette, and the endless key script ends at its bound.
 #include <gtest/gtest.h>
 
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 
 #include <chrono>
 #include <csignal>
@@ -188,8 +186,7 @@ TEST(ModFolder, EndlessKeyScriptEndsWithOneLine)
               std::pair(2, std::string("kestrava: /dev/zero:1: line longer than 4096 bytes\n")));
 }
 
-// A mod folder of pipes without a writer, devices, a socket, a folder and a
-// link loop where data files belong, beside installed data: the checker
+// A mod folder of pipes without a writer, devices, a folder and a link loop where data files belong, beside installed data: the checker
 // names each as its file's refusal at once (nothing falls back to the
 // installed file), and a splash without the colours its pixels use is
 // refused too. The time it takes is printed, not judged.
@@ -200,21 +197,14 @@ TEST(ModFolder, SpecialFilesAreEachTheirFilesRefusal)
     Bytes splash = bmp_image(640, 480, 8);
     splash.erase(splash.begin() + 54, splash.begin() + 54 + 1024);
     set32(splash, 10, 54);
-    std::ofstream(mod / "splash.bmp", std::ios::binary).write(reinterpret_cast<const char*>(splash.data()),
-                                                               std::streamsize(splash.size()));
+    install.root.write("mod/splash.bmp", splash);
     const char* devices[] = {"/dev/zero", "/dev/null", "/dev/urandom"};
-    const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
     for (int f = 1; f < DATA_FILE_COUNT; ++f) {
         const fs::path path = mod / data_file_name(DataFile(f));
         if (f == DATA_SHEET_STAR) {
             fs::create_directory(path);
         } else if (f == DATA_SHEET_ASTEROID) {
             fs::create_symlink(path.filename(), path);
-        } else if (f == DATA_SHEET_SHIP) {
-            sockaddr_un address{};
-            address.sun_family = AF_UNIX;
-            std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
-            ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
         } else if (f % 2) {
             ASSERT_EQ(mkfifo(path.c_str(), 0644), 0);
         } else {
@@ -225,7 +215,6 @@ TEST(ModFolder, SpecialFilesAreEachTheirFilesRefusal)
     Program check({install.game.string(), "--check-data", mod.string()}, install.root.dir);
     const Ended e = check.wait(60s);
     const auto took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    close(sock);
     ASSERT_TRUE(e.exited) << "the checker waits";
     std::printf("[ measured ] --check-data on %d special files: %.3f s\n", DATA_FILE_COUNT - 1, took);
     EXPECT_EQ(std::tuple(e.status, count_lines(e.out), e.out.find("(installed)")), std::tuple(1, 21, std::string::npos))
@@ -233,8 +222,7 @@ TEST(ModFolder, SpecialFilesAreEachTheirFilesRefusal)
     EXPECT_NE(line_of(e.out, "splash.bmp: ").find("refused: its palette holds 0 entries"), std::string::npos) << e.out;
     const std::pair<DataFile, const char*> said[] = {
         {DATA_MUSIC_CLASSIC, "refused: a pipe, not a regular file"}, {DATA_INTROTEXT, "refused: a device, not a"},
-        {DATA_SHEET_STAR, "refused: a folder, not a"}, {DATA_SHEET_ASTEROID, "refused: Too many levels of symbolic"},
-        {DATA_SHEET_SHIP, "refused: a socket, not a"}};
+        {DATA_SHEET_STAR, "refused: a folder, not a"}, {DATA_SHEET_ASTEROID, "refused: Too many levels of symbolic"}};
     for (const auto& [file, refusal] : said)
         EXPECT_NE(line_of(e.out, data_file_name(file) + std::string(": ")).find(refusal), std::string::npos) << e.out;
 }
