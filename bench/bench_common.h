@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "game/rules.h"
+#include "shell/shell.h"
 
 // The busiest frame the rules allow: 30 asteroids, all 10 shots, the ship
 // under thrust and the astronaut, all in flight and clear of one another

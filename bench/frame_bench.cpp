@@ -1,9 +1,8 @@
 // kestrava_bench: the game's own work, on the headless edge.
 //
-// - One busy frame: everything run_frame does except the pacing wait and the
-//   presentation (the headless edge presents by keeping a pointer and its
-//   clock moves only while the frame waits), against the same scene's
-//   blits and texts alone.
+// - One busy frame: the keys, the rules and the presenter (the headless edge
+//   presents by keeping a pointer and its clock moves only while the frame
+//   waits), against the drawing of the same frame's output alone.
 // - The replay runner: frames per second over a 20,000-frame script with the
 //   full trace written, against the same runner's start-up and shut-down.
 //
@@ -19,9 +18,9 @@
 #include <string>
 
 #include "bench_common.h"
-#include "graphics/display.h"
-#include "platform/headless.h"
 #include "base/report.h"
+#include "platform/headless.h"
+#include "shell/presenter.h"
 #include "shell/shell.h"
 
 extern char** environ;
@@ -41,34 +40,20 @@ void BM_BusyFrame(benchmark::State& state)
 {
     for (auto _ : state) {
         restore_scene();
-        run_frame();
+        shell_frame();
         benchmark::ClobberMemory();
     }
 }
 
-// The draw calls of the busy frame, at its positions, and nothing else.
+// The busy frame's own draws, as the rules produced them, and nothing else.
 void BM_BusyFrameBlitsAlone(benchmark::State& state)
 {
-    char status[64], level[64], score[64];
-    std::snprintf(status, sizeof status, "Astronaut Air Left: %d", scene.astronaut.air / 30);
-    std::snprintf(level, sizeof level, "LEVEL: %d", scene.level);
-    std::snprintf(score, sizeof score, "SCORE: %d", scene.score);
-    Surface* back = display.back_buffer;
+    restore_scene();
+    static FrameOutput out;
+    output_clear(out);
+    run_frame(world, world.key_state, out);
     for (auto _ : state) {
-        restore_scene();
-        const World& w = world;
-        surface_blit(display.backdrop_surface, 0, 0, SCREEN_WIDTH, SCREEN_HEIGHT, back, 0);
-        surface_blit(w.star.frames[w.star.frame], int(w.star.x), int(w.star.y), 30, 24, back, 1);
-        for (const Asteroid& a : w.asteroids) surface_blit(a.frames[a.frame], int(a.x), int(a.y), 31, 30, back, 1);
-        surface_blit(w.ship.thrust_frames[w.ship.heading], int(w.ship.x), int(w.ship.y), 22, 18, back, 1);
-        for (const Shot& s : w.shots) surface_blit(s.frames[s.frame], int(s.x), int(s.y), 8, 8, back, 1);
-        surface_blit(w.astronaut.frames[w.astronaut.frame], int(w.astronaut.x), int(w.astronaut.y), 18, 20, back, 1);
-        text_draw(status, 54, 9, SHADOW_GREY, back);
-        text_draw(status, 50, 5, TEXT_GREEN, back);
-        text_draw(level, 404, 9, SHADOW_GREY, back);
-        text_draw(level, 400, 5, TEXT_GREEN, back);
-        text_draw(score, 504, 9, SHADOW_GREY, back);
-        text_draw(score, 500, 5, TEXT_GREEN, back);
+        draw_frame(out);
         benchmark::ClobberMemory();
     }
 }
@@ -121,7 +106,7 @@ int main(int argc, char** argv)
     scene = world;
     scene_rand = rand_state;
     // The scene must still be the busy one after its frame.
-    run_frame();
+    shell_frame();
     int active = 0;
     for (const Asteroid& a : world.asteroids) active += a.state == STATE_ACTIVE;
     if (active != ASTEROID_SLOTS || world.live_shots != SHOT_SLOTS || world.ship.state != STATE_ACTIVE ||

@@ -43,10 +43,11 @@
 #include "audio/sfx.h"
 #include "formats/wav.h"
 #include "bench_common.h"
-#include "graphics/assets.h"
 #include "graphics/display.h"
 #include "platform/sdl_edge.h"
 #include "base/report.h"
+#include "shell/load.h"
+#include "shell/presenter.h"
 #include "shell/shell.h"
 
 extern char** environ;
@@ -300,7 +301,7 @@ int game_child(bool play, bool gentle = false)
         shutdown_all();
         return 1;
     }
-    run_frame();
+    shell_frame();
     std::printf("first_frame %lld\nrss_first_frame %ld\n", now_ns(), status_kb("VmRSS:"));
     if (!play) {
         std::fflush(stdout);
@@ -320,7 +321,7 @@ int game_child(bool play, bool gentle = false)
         rand_state = scene_rand;
         // One pass of the main loop.
         if (platform_poll_event() == PLATFORM_EVENT_QUIT) break;
-        run_frame();
+        shell_frame();
         const auto now = Clock::now();
         if (f >= 100) periods.push_back(std::chrono::duration<double>(now - last).count() * 1e3);
         if (f == 99) {
@@ -366,14 +367,17 @@ int startup_steps()
     step("audio device");
     midi_init();
     step("synthesiser and soundfont");
-    if (!display_init()) return 1;
-    step("display_init (4 s splash)");
-    if (!load_assets()) return 1;
+    if (!display_init() || !load_splash()) return 1;
+    platform_delay(4000);
+    if (!load_screen_images()) return 1;
+    step("display and splash (4 s)");
+    if (!load_assets(world)) return 1;
     step("load_assets");
-    reset_level(0);
-    world.phase = PHASE_INTRO;
-    world.intro_scroll_y = 480;
-    run_frame();
+    static FrameOutput out;
+    reset_level(world, NEW_GAME, out);
+    present_cues(out);
+    start_intro(world);
+    shell_frame();
     step("first frame");
     shutdown_all();
     return 0;

@@ -12,8 +12,7 @@ namespace {
 // light to pull.
 void empty_level()
 {
-    fresh_world();
-    reset_level(NEW_GAME);
+    new_game();
     clear_asteroids();
     world.astronaut.state = STATE_GONE;
     world.astronaut.air = 300;
@@ -71,7 +70,7 @@ TEST(Contact, AsteroidThresholdsOnBothSidesOfEachAxis)
         } else {
             place_shot(0, float(200 + c.dx - 8), float(200 + c.dy - 8));
         }
-        asteroids_step();
+        asteroids_step(world, out);
         SCOPED_TRACE(testing::Message() << (c.ship ? "ship " : "shot ") << c.dx << "," << c.dy);
         EXPECT_EQ(world.ship.state, c.ship && c.hit ? STATE_DYING : STATE_ACTIVE);
         EXPECT_EQ(world.asteroids[0].state, !c.ship && c.hit ? STATE_DYING : STATE_ACTIVE);
@@ -83,7 +82,7 @@ TEST(Contact, AsteroidThresholdsOnBothSidesOfEachAxis)
         empty_level();
         place_asteroid(0, x, 200 - 13);
         place_shot(0, 14 - 8, 200 - 8);
-        asteroids_step();
+        asteroids_step(world, out);
         EXPECT_EQ(world.asteroids[0].state, STATE_DYING) << x;
     }
 }
@@ -94,7 +93,7 @@ TEST(Contact, OneShotTakesTheLowerSlotAndShipAndShotBothKill)
     place_asteroid(4, 187, 187);
     place_asteroid(2, 189, 189);
     place_shot(0, 192, 192);
-    asteroids_step();
+    asteroids_step(world, out);
     EXPECT_EQ(world.asteroids[2].state, STATE_DYING);
     EXPECT_EQ(world.asteroids[4].state, STATE_ACTIVE);
 
@@ -103,7 +102,7 @@ TEST(Contact, OneShotTakesTheLowerSlotAndShipAndShotBothKill)
     a.delay = 4, a.frame = 15, a.tick = 4;
     world.ship.x = 200 - 11, world.ship.y = 200 - 9;
     place_shot(1, 192, 192);
-    asteroids_step();
+    asteroids_step(world, out);
     EXPECT_EQ((std::vector<int>{world.ship.state, a.state}), (std::vector<int>{STATE_DYING, STATE_DYING}));
     EXPECT_EQ(a.frame, 0) << "hit this frame, it still turned, wrapping to its first picture";
 
@@ -113,9 +112,9 @@ TEST(Contact, OneShotTakesTheLowerSlotAndShipAndShotBothKill)
     world.ship.x = 200 - 11, world.ship.y = 200 - 9;
     world.ship.state = STATE_GONE, world.ship.explosion_frame = 10;
     world.phase = PHASE_GAME_OVER;
-    asteroids_step();
+    asteroids_step(world, out);
     EXPECT_EQ(world.ship.state, STATE_DYING);
-    ship_step();
+    ship_step(world, out);
     EXPECT_EQ(world.ship.state, STATE_GONE);
 }
 
@@ -127,20 +126,20 @@ TEST(Contact, StarAndRescueThresholds)
     world.ship.x = 319 + 24 - 11, world.ship.y = 236 - 9;
     place_astronaut(world.ship.x + 11 - 9 + 19, world.ship.y + 9 - 10 - 18);
     world.asteroid_count = 7, world.asteroids_left = 3;
-    ship_step();
+    ship_step(world, out);
     EXPECT_EQ((std::vector<int>{world.ship.state, world.astronaut.state, world.score}),
               (std::vector<int>{STATE_DYING, STATE_GONE, 70})) << "10 x the level's asteroids, not those left";
 
     empty_level();
     world.ship.x = 319 + 25 - 11, world.ship.y = 236 - 9;
     place_astronaut(world.ship.x + 11 - 9 + 20, world.ship.y);
-    ship_step();
+    ship_step(world, out);
     EXPECT_EQ((std::vector<int>{world.ship.state, world.astronaut.state}), (std::vector<int>{STATE_ACTIVE, STATE_ACTIVE}));
     world.ship.x = 319 - 11, world.ship.y = 236 + 17 - 9;
-    ship_step();
+    ship_step(world, out);
     EXPECT_EQ(world.ship.state, STATE_ACTIVE);
     world.ship.y = 236 + 16 - 9;
-    ship_step();
+    ship_step(world, out);
     EXPECT_EQ(world.ship.state, STATE_DYING);
 }
 
@@ -154,17 +153,17 @@ TEST(Contact, ShotsStrikingTheAstronaut)
     place_astronaut(300, 100);
     place_shot(0, 309 + 10 - 2, 110 + 11 - 2);
     place_shot(1, 309 - 2, 110 - 2);
-    shots_step();
+    shots_step(world, out);
     EXPECT_EQ((std::vector<int>{world.astronaut.state, world.score, world.shots[0].state, world.shots[1].state}),
               (std::vector<int>{STATE_DYING, -25, STATE_ACTIVE, STATE_ACTIVE}));
-    astronaut_step();
+    astronaut_step(world, out);
     EXPECT_EQ(world.astronaut.air, 0) << "a shot astronaut has no air left";
 
     empty_level();
     place_astronaut(300, 100);
     place_shot(0, 309 + 11 - 2, 110 - 2);
     place_shot(1, 309 - 2, 110 + 12 - 2);
-    shots_step();
+    shots_step(world, out);
     EXPECT_EQ(world.astronaut.state, STATE_ACTIVE);
 }
 
@@ -175,10 +174,10 @@ TEST(Ship, BrakeAndFiringReadings)
     world.frame_parity = 1;
     world.ship.vx = 0.1f;
     hold_keys({DIK_DOWN});
-    ship_step();
+    ship_step(world, out);
     EXPECT_NEAR(world.ship.vx, -0.15, 1e-7);
     world.ship.vx = world.ship.vy = 0.0f;
-    ship_step();
+    ship_step(world, out);
     EXPECT_EQ(std::make_pair(world.ship.vx, world.ship.vy), std::make_pair(0.0f, 0.0f));
 
     // Fired from rest: from the nose at 5 a frame, for 60 steps; a fast
@@ -186,19 +185,19 @@ TEST(Ship, BrakeAndFiringReadings)
     empty_level();
     world.frame_parity = 1;
     hold_keys({DIK_SPACE});
-    ship_step();
+    ship_step(world, out);
     const Shot& s = world.shots[0];
     EXPECT_EQ(std::make_tuple(s.vx, s.x, s.y, s.life), std::make_tuple(5.0f, 111.0f, 409.0f, 60));
-    for (int i = 0; i < 12; ++i) ship_step();
+    for (int i = 0; i < 12; ++i) ship_step(world, out);
     EXPECT_EQ(world.live_shots, 10) << "ten shots at most";
 
     empty_level();
     world.ship.vx = 7.0f;
     world.frame_parity = 1;
     hold_keys({DIK_SPACE});
-    fire_shot();
+    fire_shot(world, out);
     EXPECT_EQ(world.shots[0].vx, 8.5f);
-    shots_step();
+    shots_step(world, out);
     EXPECT_EQ(world.shots[0].vx, 7.0f);
 }
 
@@ -207,13 +206,13 @@ TEST(Astronaut, AirRunsOutThenTheDeathPictures)
     empty_level();
     place_astronaut(100, 100);
     world.astronaut.air = 1;
-    astronaut_step();
+    astronaut_step(world, out);
     EXPECT_EQ((std::vector<int>{world.astronaut.air, world.astronaut.state}), (std::vector<int>{0, STATE_ACTIVE}));
-    astronaut_step();
+    astronaut_step(world, out);
     EXPECT_EQ(world.astronaut.state, STATE_DYING);
-    for (int f = 1; f <= 10; ++f) astronaut_step();
+    for (int f = 1; f <= 10; ++f) astronaut_step(world, out);
     EXPECT_EQ(world.astronaut.explosion_frame, 10);
-    astronaut_step();
+    astronaut_step(world, out);
     EXPECT_EQ(world.astronaut.state, STATE_GONE);
 }
 
@@ -225,16 +224,16 @@ TEST(Astronaut, StatusLineDrawsOnlyWhenAirIsLow)
     place_astronaut(100, 100);
     world.astronaut.air = 150;
     uint32_t before = rand_state;
-    draw_astronaut_status();
+    draw_astronaut_status(world, out);
     EXPECT_EQ(rand_state, before);
     world.astronaut.air = 149;
-    draw_astronaut_status();
+    draw_astronaut_status(world, out);
     for (int i = 0; i < 3; ++i) before = before * 214013u + 2531011u;
     EXPECT_EQ(rand_state, before);
     world.astronaut.air = 0;
-    draw_astronaut_status();
+    draw_astronaut_status(world, out);
     world.astronaut.air = 100;
     world.astronaut.state = STATE_GONE;
-    draw_astronaut_status();
+    draw_astronaut_status(world, out);
     EXPECT_EQ(rand_state, before);
 }

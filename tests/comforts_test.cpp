@@ -16,6 +16,7 @@
 #include "input/keyboard.h"
 #include "platform/clock.h"
 #include "platform/headless.h"
+#include "shell/presenter.h"
 #include "shell/shell.h"
 #include "support/process.h"
 #include "support/temp_dir.h"

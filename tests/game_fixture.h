@@ -1,5 +1,6 @@
-// A fresh game for every rules test: the World cleared, the generator back at
-// its first state, and a level set up as the program does at start-up.
+// The rules on their own: a fresh World, the generator back at its first
+// state, and a frame's output to look at. The rules draw, sound and wait for
+// nothing, so a test steps them and reads what they produced.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,10 +11,48 @@
 #include "platform/headless.h"
 #include "shell/shell.h"
 
+// What the last step or frame produced.
+inline FrameOutput out;
+
 inline void fresh_world()
 {
     world = World{};
     rand_state = 1;
+    output_clear(out);
+}
+
+// A fresh World with a new game set up, as start-up leaves it before the
+// intro; every track and effect has an id of its own, so a cue names its sound.
+inline void new_game()
+{
+    fresh_world();
+    for (int i = 0; i < MUSIC_TRACKS; ++i) world.music_tracks[i] = 10 + i;
+    int32_t* effects[] = {&world.snd_ahh,     &world.snd_energize, &world.snd_gameover, &world.snd_projectile,
+                          &world.snd_engines, &world.snd_explosion, &world.snd_levcomp};
+    for (int i = 0; i < 7; ++i) *effects[i] = 20 + i;
+    reset_level(world, NEW_GAME, out);
+}
+
+// One frame of the rules on the keys held; its output in `out`.
+inline int frame()
+{
+    output_clear(out);
+    return run_frame(world, world.key_state, out);
+}
+
+// How many cues of the kind (for that id, unless -2) the last output holds.
+inline int cue_count(CueKind kind, int id = -2)
+{
+    int n = 0;
+    for (int i = 0; i < out.cue_count; ++i) n += out.cues[i].kind == kind && (id == -2 || out.cues[i].id == id);
+    return n;
+}
+
+inline int draw_count(DrawKind kind)
+{
+    int n = 0;
+    for (int i = 0; i < out.draw_count; ++i) n += out.draws[i].kind == kind;
+    return n;
 }
 
 // The game as a fresh process finds it, its keyboard open; afterwards the

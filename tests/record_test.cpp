@@ -31,7 +31,7 @@ void hold(uint8_t mask)
     headless_set_keys(keys.data());
 }
 
-// The next frame as run_frame starts one, and its first poll.
+// The next frame as the shell starts one, and its first poll.
 uint8_t poll_next_frame()
 {
     clock_wait_until(FRAME_MS);
@@ -173,7 +173,7 @@ TEST_F(Recording, RecordingReplayAndPlaybackAreTheSameRun)
     std::set<int> phases;
     for (size_t f = 0; f < masks.size() && !world.quit_requested; ++f) {
         hold(masks[f]);
-        run_frame();
+        shell_frame();
         trace += trace_of_frame(static_cast<long>(f + 1));
         phases.insert(world.phase);
     }
@@ -197,7 +197,7 @@ TEST_F(Recording, RecordingReplayAndPlaybackAreTheSameRun)
     long frame = 0;
     while (!keyboard_play_finished() && !world.quit_requested) {
         headless_set_keys(keys.data());
-        run_frame();
+        shell_frame();
         played += trace_of_frame(++frame);
     }
     EXPECT_EQ(frame, static_cast<long>(masks.size()));

@@ -125,7 +125,7 @@ TEST(Soak, InvariantsHoldEveryFrameAndMemoryStaysFlat)
         const int32_t astronaut_before = world.astronaut.state;
         keyscript_key_state(random_keys(), keys);
         headless_set_keys(keys);
-        run_frame();
+        shell_frame();
         ASSERT_EQ(broken_invariant(), "") << "after frame " << f;
         rescues += astronaut_before == STATE_ACTIVE && world.astronaut.state == STATE_GONE;
         games += last_phase == PHASE_GAME_OVER && world.phase == PHASE_PLAYING;

@@ -1,47 +1,34 @@
 // The astronaut: its air, its drift, its death, and the status line that
-// tells the player how it is doing.
+// tells the player how it is doing; and the flashing colours' random draws.
 #include <cstdio>
 
-#include "audio/sfx.h"
 #include "game/rules.h"
-#include "graphics/display.h"
-#include "platform/clock.h"
 
-struct HeldColour {
-    uint32_t colour;
-    uint32_t since;  // the frame's tick count when it was taken
-    bool taken;
-};
-static bool steady_colours;
-static HeldColour held_colours[FLASHING_TEXTS];
-
-void set_steady_colours(bool steady)
-{
-    steady_colours = steady;
-    for (HeldColour& held : held_colours) held = HeldColour{};
-}
-
-uint32_t shown_colour(FlashingText text, uint32_t drawn)
-{
-    if (!steady_colours) return drawn;
-    HeldColour& held = held_colours[text];
-    if (!held.taken || static_cast<uint32_t>(frame_start - held.since) >= STEADY_COLOUR_MS) {
-        held = HeldColour{text_colour_at_least(drawn, STEADY_MIN_LUMINANCE, display.back_buffer), frame_start, true};
-    }
-    return held.colour;
-}
+// Steps each picture of the astronaut's tumble shows, less one.
+constexpr int ASTRONAUT_ANIMATION_TICKS = 10;
+// Air is counted in steps; the status line shows it in seconds of frames.
+constexpr int AIR_STEPS_PER_SECOND = 30;
+// Below this much air the status line flashes.
+constexpr int LOW_AIR = 150;
+// Where the status line stands.
+constexpr int STATUS_X = 50;
+constexpr int STATUS_Y = 5;
+// A colour part is a draw modulo 256, shifted into its place in a COLORREF.
+constexpr int COLOUR_LEVELS = 256;
+constexpr int GREEN_SHIFT = 8;
+constexpr int BLUE_SHIFT = 16;
 
 uint32_t random_colour()
 {
-    const uint32_t blue = static_cast<uint32_t>(game_rand() % 256);
-    const uint32_t green = static_cast<uint32_t>(game_rand() % 256);
-    const uint32_t red = static_cast<uint32_t>(game_rand() % 256);
-    return red | (green << 8) | (blue << 16);
+    const uint32_t blue = static_cast<uint32_t>(game_rand() % COLOUR_LEVELS);
+    const uint32_t green = static_cast<uint32_t>(game_rand() % COLOUR_LEVELS);
+    const uint32_t red = static_cast<uint32_t>(game_rand() % COLOUR_LEVELS);
+    return red | (green << GREEN_SHIFT) | (blue << BLUE_SHIFT);
 }
 
-void astronaut_step()
+void astronaut_step(World& w, FrameOutput& out)
 {
-    Astronaut& astronaut = world.astronaut;
+    Astronaut& astronaut = w.astronaut;
     if (astronaut.state == STATE_ACTIVE) {
         // Out of air: dying from now, but this frame it still drifts.
         if (astronaut.air == 0) {
@@ -49,32 +36,37 @@ void astronaut_step()
         } else {
             astronaut.air -= 1;
         }
-        gravity_step(astronaut.x, astronaut.y, astronaut.vx, astronaut.vy, ASTRONAUT_MOTION, world.star);
-        animate(astronaut.frame, astronaut.tick, 10, ASTRONAUT_SPRITE.frames);
-        draw_sprite(astronaut.frames[astronaut.frame], astronaut.x, astronaut.y, ASTRONAUT_SPRITE);
+        gravity_step(astronaut.x, astronaut.y, astronaut.vx, astronaut.vy, ASTRONAUT_MOTION, w.star);
+        animate(astronaut.frame, astronaut.tick, ASTRONAUT_ANIMATION_TICKS, ASTRONAUT_SPRITE.frames);
+        draw_sprite(out, astronaut.frames[astronaut.frame], astronaut.x, astronaut.y, ASTRONAUT_SPRITE);
     } else if (astronaut.state == STATE_DYING) {
         astronaut.air = 0;
-        if (astronaut.explosion_frame == 0) sfx_play(world.snd_ahh, 0);
-        if (!explosion_step(astronaut.explosion_frames, astronaut.explosion_frame, astronaut.x, astronaut.y)) {
+        if (astronaut.explosion_frame == 0) output_cue(out, CUE_EFFECT_PLAY, w.snd_ahh);
+        if (!explosion_step(out, astronaut.explosion_frames, astronaut.explosion_frame, astronaut.x, astronaut.y)) {
             astronaut.state = STATE_GONE;
         }
     }
 }
 
-void draw_astronaut_status()
+void draw_astronaut_status(const World& w, FrameOutput& out)
 {
-    const Astronaut& astronaut = world.astronaut;
-    char text[256];
+    const Astronaut& astronaut = w.astronaut;
+    char text[DRAW_TEXT_BYTES];
     uint32_t colour;
+    FlashingText flashing = NOT_FLASHING;
     if (astronaut.air <= 0) {
         std::snprintf(text, sizeof text, "Astronaut Rescue FAILED");
         colour = TEXT_RED;
     } else if (astronaut.state == STATE_ACTIVE) {
-        std::snprintf(text, sizeof text, "Astronaut Air Left: %d", astronaut.air / 30);
-        colour = astronaut.air >= 150 ? TEXT_GREEN : shown_colour(FLASHING_LOW_AIR, random_colour());
+        std::snprintf(text, sizeof text, "Astronaut Air Left: %d", astronaut.air / AIR_STEPS_PER_SECOND);
+        colour = TEXT_GREEN;
+        if (astronaut.air < LOW_AIR) {
+            colour = random_colour();
+            flashing = FLASHING_LOW_AIR;
+        }
     } else {
         std::snprintf(text, sizeof text, "Astronaut Rescued!");
         colour = TEXT_GREEN;
     }
-    draw_shadowed(text, 50, 5, colour);
+    draw_shadowed(out, text, STATUS_X, STATUS_Y, colour, flashing);
 }

@@ -3,7 +3,9 @@
 #include <cstddef>
 
 #include "game/rules.h"
-#include "graphics/display.h"
+
+// How far right of and below its text a shadow falls.
+constexpr int SHADOW_OFFSET = 4;
 
 void animate(int32_t& frame, int32_t& tick, int limit, int pictures)
 {
@@ -15,21 +17,24 @@ void animate(int32_t& frame, int32_t& tick, int limit, int pictures)
     }
 }
 
-void draw_sprite(Surface* picture, float x, float y, const SpriteSize& size)
+void draw_sprite(FrameOutput& out, SpriteId picture, float x, float y, const SpriteSize& size)
 {
-    surface_blit(picture, static_cast<int>(x), static_cast<int>(y), size.width, size.height, display.back_buffer, 1);
+    Draw& d = output_draw(out, DRAW_SPRITE, static_cast<int>(x), static_cast<int>(y));
+    d.sprite = picture;
+    d.width = size.width;
+    d.height = size.height;
 }
 
-bool explosion_step(const ExplosionFrames& pictures, int32_t& explosion_frame, float x, float y)
+bool explosion_step(FrameOutput& out, const ExplosionFrames& pictures, int32_t& explosion_frame, float x, float y)
 {
     if (explosion_frame >= EXPLOSION_FRAMES) return false;
-    draw_sprite(pictures[static_cast<size_t>(explosion_frame)], x, y, EXPLOSION_SPRITE);
+    draw_sprite(out, pictures[static_cast<size_t>(explosion_frame)], x, y, EXPLOSION_SPRITE);
     explosion_frame += 1;
     return true;
 }
 
-void draw_shadowed(const char* text, int x, int y, uint32_t colour)
+void draw_shadowed(FrameOutput& out, const char* text, int x, int y, uint32_t colour, FlashingText flashing)
 {
-    text_draw(text, x + 4, y + 4, SHADOW_GREY, display.back_buffer);
-    text_draw(text, x, y, colour, display.back_buffer);
+    output_text(out, text, x + SHADOW_OFFSET, y + SHADOW_OFFSET, SHADOW_GREY, NOT_FLASHING);
+    output_text(out, text, x, y, colour, flashing);
 }

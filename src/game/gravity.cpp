@@ -7,6 +7,16 @@
 
 #include "game/rules.h"
 
+// The star's gravity centre, from its top-left corner.
+constexpr double STAR_CENTRE_X = 15.0;
+constexpr double STAR_CENTRE_Y = 12.0;
+// The pull is the star's mass times PULL_PER_MASS over the squared distance.
+constexpr double PULL_PER_MASS = 0.005;
+// Bodies with the near cutoff feel no pull closer than this to the centre.
+constexpr float NEAR_CUTOFF = 15.0f;
+// No body flies faster than this many pixels a step.
+constexpr double SPEED_CAP = 7.0;
+
 const BodyMotion ASTEROID_MOTION{15, 15, true, -15.0f, 625.0f, -15.0f, 465.0f};
 const BodyMotion SHIP_MOTION{11, 9, false, -11.0f, 629.0f, -9.0f, 471.0f};
 const BodyMotion SHOT_MOTION{4, 4, true, -4.0f, 636.0f, -4.0f, 476.0f};
@@ -21,21 +31,21 @@ static float wrap(float v, float lo, float hi)
 
 void gravity_step(float& x, float& y, float& vx, float& vy, const BodyMotion& m, const Star& star)
 {
-    const double dx = (static_cast<double>(star.x) + 15.0) - (static_cast<double>(x) + m.centre_x);
-    const double dy = (static_cast<double>(star.y) + 12.0) - (static_cast<double>(y) + m.centre_y);
+    const double dx = (static_cast<double>(star.x) + STAR_CENTRE_X) - (static_cast<double>(x) + m.centre_x);
+    const double dy = (static_cast<double>(star.y) + STAR_CENTRE_Y) - (static_cast<double>(y) + m.centre_y);
     const double d2 = dx * dx + dy * dy;
     const float d = static_cast<float>(std::sqrt(d2));
     // A ship exactly on the star's centre has no direction to fall in.
     if (d2 != 0.0) {
-        const float a = static_cast<float>((static_cast<double>(star.mass) * 0.005) / d2);
-        if (!m.near_cutoff || d >= 15.0f) {
+        const float a = static_cast<float>((static_cast<double>(star.mass) * PULL_PER_MASS) / d2);
+        if (!m.near_cutoff || d >= NEAR_CUTOFF) {
             vx = static_cast<float>(vx + (static_cast<double>(a) * dx) / d);
             vy = static_cast<float>(vy + (static_cast<double>(a) * dy) / d);
         }
     }
     const double s = std::sqrt(static_cast<double>(vx) * vx + static_cast<double>(vy) * vy);
-    if (s > 7.0) {
-        const double k = 7.0 / s;
+    if (s > SPEED_CAP) {
+        const double k = SPEED_CAP / s;
         vx = static_cast<float>(vx * k);
         vy = static_cast<float>(vy * k);
     }

@@ -6,7 +6,6 @@
 #include <cstdint>
 
 #include "game/sprite_sizes.h"
-#include "graphics/surface.h"
 #include "input/keys.h"
 
 enum BodyState : int32_t {
@@ -32,11 +31,14 @@ constexpr int ASTEROID_SLOTS = 30;
 constexpr int SHOT_SLOTS = 10;
 constexpr int MUSIC_TRACKS = 4;
 
-// Frame lists: references to the surfaces of one sprite sheet, null where a
-// slot is unused. Records of one kind share the same surfaces.
-using AnimationFrames = std::array<Surface*, 20>;       // an asteroid's turns, the ship's headings, the star's glow
-using ShortAnimationFrames = std::array<Surface*, 10>;  // a shot's spin, the astronaut's tumble
-using ExplosionFrames = std::array<Surface*, EXPLOSION_FRAMES>;
+// A picture of a sprite sheet, by its id in the shell's picture bank; 0 names
+// no picture, so a World fresh from World{} names none.
+using SpriteId = int32_t;
+// Frame lists: the pictures of one sprite sheet, 0 where a slot is unused.
+// Records of one kind share the same pictures.
+using AnimationFrames = std::array<SpriteId, 20>;       // an asteroid's turns, the ship's headings, the star's glow
+using ShortAnimationFrames = std::array<SpriteId, 10>;  // a shot's spin, the astronaut's tumble
+using ExplosionFrames = std::array<SpriteId, EXPLOSION_FRAMES>;
 
 // The star shares this layout; it uses 5 frames and never moves.
 struct Asteroid {
@@ -136,5 +138,3 @@ struct World {
 
     KeyState key_state;
 };
-
-extern World world;

@@ -1,6 +1,5 @@
-// The display: its two buffers, the one palette, the splash, the backdrop and
-// intro images, and the screen clip. It also starts the sound, the music and
-// the keyboard, which the game has always brought up with its screen.
+// The display: its two buffers, the one palette, the splash, and the screen
+// clip.
 #include "graphics/display.h"
 
 #include <SDL.h>
@@ -9,15 +8,9 @@
 #include <string>
 #include <utility>
 
-#include "audio/midi.h"
-#include "audio/sfx.h"
-#include "base/data_files.h"
 #include "base/file.h"
 #include "base/report.h"
 #include "formats/bmp.h"
-#include "graphics/assets.h"
-#include "graphics/image_demands.h"
-#include "input/keyboard.h"
 #include "platform/platform.h"
 
 Display display;
@@ -30,22 +23,6 @@ static void present_visible()
     const auto* colours = reinterpret_cast<const Colour*>(display.display_palette->colors);
     platform_present(static_cast<const uint8_t*>(display.primary_surface->pixels), display.primary_surface->pitch,
                      SCREEN_WIDTH, SCREEN_HEIGHT, colours);
-}
-
-static int load_screen_image(DataFile file, Surface*& target)
-{
-    const char* path = data_path(file);
-    LoadedBitmap bitmap{};
-    if (!image_read(bitmap, file)) return 0;
-    target = surface_create(SCREEN_WIDTH, SCREEN_HEIGHT, DDSCAPS_VIDEOMEMORY, 0);
-    int ok = target != nullptr;
-    if (!ok) report_failure(path, "out of memory");
-    if (ok && !surface_fill_from_cell(bitmap, target, SCREEN_WIDTH, SCREEN_HEIGHT, 0, 0, 0)) {
-        report_failure(path, "image smaller than 640 x 480 or not 8 bits per pixel");
-        ok = 0;
-    }
-    bmp_release(bitmap);
-    return ok;
 }
 
 int display_init()
@@ -84,38 +61,21 @@ int display_init()
         return 0;
     }
 
-    // The splash goes straight into the visible buffer, in its own colours.
-    LoadedBitmap splash{};
-    const char* splash_file = data_path(DATA_SPLASH);
-    if (!image_read(splash, DATA_SPLASH)) return 0;
-    if (!surface_fill_from_cell(splash, display.primary_surface, SCREEN_WIDTH, SCREEN_HEIGHT, 0, 0, 0)) {
-        bmp_release(splash);
-        report_failure(splash_file, "image smaller than 640 x 480 or not 8 bits per pixel");
-        return 0;
-    }
+    const Rect screen{0, 0, SCREEN_WIDTH, SCREEN_HEIGHT};
+    display.screen_clipper = clipper_attach(display.back_buffer, 1, &screen);
+    return 1;
+}
+
+// The splash goes straight into the visible buffer, in its own colours.
+int display_show_splash(const LoadedBitmap& splash)
+{
+    if (!surface_fill_from_cell(splash, display.primary_surface, SCREEN_WIDTH, SCREEN_HEIGHT, 0, 0, 0)) return 0;
     SDL_Color colours[256];
     for (int i = 0; i < 256; ++i) {
         colours[i] = SDL_Color{splash.palette[i].peRed, splash.palette[i].peGreen, splash.palette[i].peBlue, 255};
     }
     SDL_SetPaletteColors(display.display_palette, colours, 0, 256);
     present_visible();
-    bmp_release(splash);
-    platform_delay(4000);
-
-    if (!load_screen_image(DATA_BACKDROP, display.backdrop_surface)) return 0;
-    if (!load_screen_image(DATA_INTROTEXT, display.intro_text_surface)) return 0;
-
-    const Rect screen{0, 0, SCREEN_WIDTH, SCREEN_HEIGHT};
-    display.screen_clipper = clipper_attach(display.back_buffer, 1, &screen);
-    surface_prepare(display.backdrop_surface, display.back_buffer);
-    surface_prepare(display.intro_text_surface, display.back_buffer);
-
-    if (!sfx_init()) return 0;
-    if (!midi_init()) return 0;
-    if (!keyboard_init()) {
-        report_failure("keyboard", "cannot be opened");
-        return 0;
-    }
     return 1;
 }
 
@@ -131,7 +91,6 @@ void display_flip()
 void display_release()
 {
     clipper_release(display.screen_clipper);
-    release_assets();
     surface_release(display.intro_text_surface);
     surface_release(display.backdrop_surface);
     surface_release(display.back_buffer);

@@ -18,7 +18,7 @@
 #include "formats/bmp.h"
 #include "formats/midi_file.h"
 #include "formats/wav.h"
-#include "graphics/image_demands.h"
+#include "shell/image_demands.h"
 
 namespace {
 

@@ -21,7 +21,7 @@
 #include "base/report.h"
 #include "formats/bmp.h"
 #include "formats/png.h"
-#include "graphics/image_demands.h"
+#include "shell/image_demands.h"
 
 namespace {
 

@@ -158,6 +158,7 @@ bool settings_set(Settings& settings, std::string_view name, std::string_view va
     if (name == "gentle") return parse_switch(value, settings.gentle);
     if (name == "steady-colours") return parse_switch(value, settings.steady_colours);
     if (name == "focus-pause") return parse_switch(value, settings.focus_pause);
+    if (name == "splash-wait") return parse_switch(value, settings.splash_wait);
     if (name == "fullscreen") return parse_switch(value, settings.fullscreen);
     if (name == "soundfont") {
         if (value.empty() || value.size() > SOUNDFONT_PATH_LIMIT || value.find('\0') != std::string_view::npos) {

@@ -16,6 +16,7 @@ struct Settings {
     bool steady_colours = false;
     bool focus_pause = true;   // losing the window's focus pauses
     bool fullscreen = true;
+    bool splash_wait = true;   // the splash shows four seconds before the game loads on
     std::string soundfont;     // tried first; empty: none named
 };
 

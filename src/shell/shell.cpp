@@ -10,19 +10,30 @@
 #include "audio/sfx.h"
 #include "base/report.h"
 #include "game/rules.h"
-#include "graphics/assets.h"
 #include "graphics/display.h"
 #include "input/keyboard.h"
 #include "input/keys.h"
 #include "platform/clock.h"
 #include "platform/platform.h"
+#include "shell/load.h"
+#include "shell/presenter.h"
 #include "shell/screenshot.h"
 
+World world;
+
+// Where Alt+Enter's choice is written (none when empty), whether losing the
+// focus pauses, and whether start-up waits out the splash.
 static std::string settings_file;
 // Cleared by the first failure to keep Alt+Enter's choice: that warning is
 // said once, not at every press.
 static bool keep_fullscreen_choice;
 static bool pause_on_focus_loss;
+static bool splash_wait = true;
+// The output of the frame being shown; a frame allocates nothing.
+static FrameOutput frame_output;
+
+// How long the splash shows before the game loads on.
+constexpr uint32_t SPLASH_MS = 4000;
 
 // How long a paused game sleeps between looks at the keyboard: ESC still
 // quits at once to a person.
@@ -33,6 +44,7 @@ void shell_use_settings(const Settings& settings, const std::string& file)
     settings_file = file;
     keep_fullscreen_choice = true;
     pause_on_focus_loss = settings.focus_pause;
+    splash_wait = settings.splash_wait;
     mixer_set_volumes(settings.music_volume, settings.effects_volume);
     clock_set_gentle(settings.gentle);
     set_steady_colours(settings.steady_colours);
@@ -60,12 +72,30 @@ int startup_all()
     world.quit_requested = 0;
     if (!platform_window_open("Kestrava", SCREEN_WIDTH, SCREEN_HEIGHT)) return 0;
     display.window_open = 1;
-    if (!display_init()) return 0;
-    if (!load_assets()) return 0;
-    reset_level(NEW_GAME);
-    world.intro_timer = 1350;
-    world.intro_scroll_y = 480;
-    world.phase = PHASE_INTRO;
+    if (!display_init() || !load_splash()) return 0;
+    if (splash_wait) platform_delay(SPLASH_MS);
+    if (!load_screen_images()) return 0;
+    if (!sfx_init() || !midi_init()) return 0;
+    if (!keyboard_init()) {
+        report_failure("keyboard", "cannot be opened");
+        return 0;
+    }
+    if (!load_assets(world)) return 0;
+    output_clear(frame_output);
+    reset_level(world, NEW_GAME, frame_output);
+    present_cues(frame_output);
+    start_intro(world);
+    return 1;
+}
+
+int shell_frame()
+{
+    if (world.quit_requested) return 0;
+    clock_mark();
+    keyboard_poll(world.key_state);
+    output_clear(frame_output);
+    run_frame(world, world.key_state, frame_output);
+    present_frame(frame_output);
     return 1;
 }
 
@@ -102,7 +132,7 @@ int main_loop()
             continue;
         }
         if (keyboard_play_finished()) break;
-        run_frame();
+        shell_frame();
     }
     set_paused(paused, false);
     return 0;
@@ -121,6 +151,7 @@ int shutdown_all()
     sfx_delete_all();
     sfx_shutdown();
     const int window_open = display.window_open;
+    release_assets(world);
     display_release();
     if (window_open) platform_window_close();
     return 1;

@@ -5,7 +5,11 @@
 
 #include <string>
 
+#include "game/world.h"
 #include "shell/settings.h"
+
+// The one World the program runs, for the life of the process.
+extern World world;
 
 // The player's settings for the game about to start: volumes, the clock,
 // steady colours, the soundfonts (the one named, then those of
@@ -15,9 +19,14 @@
 // always starts.
 void shell_use_settings(const Settings& settings, const std::string& settings_file);
 
-// Display, sound, music, keyboard, assets, the first game and the intro.
+// Window, display, the splash (and its wait, unless the settings skip it),
+// the screen images, sound, music, keyboard, assets, the first game and the
+// intro.
 // Returns 1, or 0 with the reason left in report_text().
 int startup_all();
+// One frame as the player sees it: the clock's mark, the keys, the rules and
+// the presenter. Returns 0, doing nothing, once ESC has been seen, else 1.
+int shell_frame();
 // One event at most and one frame per pass, until the quit event or the end
 // of a run being played back. While paused no frame runs.
 int main_loop();

@@ -53,7 +53,7 @@ TEST(FrameAllocations, NoneInAnyPhase)
     auto play = [&](int frames, uint8_t mask) {
         keyscript_key_state(mask, keys);
         headless_set_keys(keys);
-        for (int i = 0; i < frames; ++i) run_frame();
+        for (int i = 0; i < frames; ++i) shell_frame();
     };
     play(3, 0);  // the intro
     counting = true;

@@ -126,7 +126,7 @@ int main(int argc, char** argv)
         std::printf("%s\n", keyscript_line(mask).c_str());
         keyscript_key_state(mask, keys);
         headless_set_keys(keys);
-        run_frame();
+        shell_frame();
     }
     shutdown_all();
     return 0;

@@ -199,7 +199,7 @@ int main(int argc, char** argv)
         const uint8_t mask = f <= static_cast<long>(script.size()) ? script[static_cast<size_t>(f - 1)] : 0;
         keyscript_key_state(mask, keys);
         headless_set_keys(keys);
-        run_frame();
+        shell_frame();
         std::fwrite(block, 1, trace_block(f, block), out);
         if (dump_dir && f % every == 0 && !dump_picture(dump, f, png)) status = 1;
         if (world.quit_requested) break;

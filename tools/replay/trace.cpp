@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "game/rules.h"
+#include "shell/shell.h"
 
 namespace {
 

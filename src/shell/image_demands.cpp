@@ -1,7 +1,7 @@
 // A sheet's size follows from its cells: each framed by a 1-pixel grid line,
 // the outer edge included (or left off). An image of any other size would be
 // cut into garbled cells, so it is refused rather than shown.
-#include "graphics/image_demands.h"
+#include "shell/image_demands.h"
 
 #include "base/report.h"
 #include "game/sprite_sizes.h"

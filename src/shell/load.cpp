@@ -1,18 +1,19 @@
-// Asset loading, in the game's fixed order: four music tracks, seven effects,
-// six sprite sheets. Records of one kind share one set of surfaces.
-#include "graphics/assets.h"
+// Loading the data files in the game's fixed order. Records of one kind
+// share one set of pictures.
+#include "shell/load.h"
 
 #include "audio/midi.h"
 #include "audio/sfx.h"
 #include "base/data_files.h"
 #include "base/report.h"
 #include "formats/bmp.h"
-#include "game/world.h"
 #include "graphics/display.h"
-#include "graphics/image_demands.h"
+#include "graphics/sprites.h"
 #include "graphics/surface.h"
+#include "shell/image_demands.h"
 
 constexpr uint32_t EFFECT_FLAGS = DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME;
+constexpr const char* SCREEN_CUT = "image smaller than 640 x 480 or not 8 bits per pixel";
 
 static int failed(const char* file, const char* reason)
 {
@@ -20,37 +21,73 @@ static int failed(const char* file, const char* reason)
     return 0;
 }
 
-static int fill_cell(const LoadedBitmap& sheet, const char* file, const SpriteSize& size, int column, int row,
-                     Surface* target)
+int load_splash()
 {
-    if (!surface_fill_from_cell(sheet, target, size.width, size.height, column, row, 1))
+    LoadedBitmap splash{};
+    const char* file = data_path(DATA_SPLASH);
+    if (!image_read(splash, DATA_SPLASH)) return 0;
+    const int shown = display_show_splash(splash);
+    bmp_release(splash);
+    return shown ? 1 : failed(file, SCREEN_CUT);
+}
+
+static int load_screen_image(DataFile file, Surface*& target)
+{
+    const char* path = data_path(file);
+    LoadedBitmap bitmap{};
+    if (!image_read(bitmap, file)) return 0;
+    target = surface_create(SCREEN_WIDTH, SCREEN_HEIGHT, DDSCAPS_VIDEOMEMORY, 0);
+    int ok = target != nullptr;
+    if (!ok) report_failure(path, "out of memory");
+    if (ok && !surface_fill_from_cell(bitmap, target, SCREEN_WIDTH, SCREEN_HEIGHT, 0, 0, 0)) ok = failed(path, SCREEN_CUT);
+    bmp_release(bitmap);
+    if (ok) surface_prepare(target, display.back_buffer);
+    return ok;
+}
+
+int load_screen_images()
+{
+    return load_screen_image(DATA_BACKDROP, display.backdrop_surface) &&
+           load_screen_image(DATA_INTROTEXT, display.intro_text_surface);
+}
+
+static int fill_cell(const LoadedBitmap& sheet, const char* file, const SpriteSize& size, int column, int row,
+                     SpriteId picture)
+{
+    if (!surface_fill_from_cell(sheet, sprite_surface(picture), size.width, size.height, column, row, 1))
         return failed(file, "sheet too small for its cells or not 8 bits per pixel");
     return 1;
 }
 
-// A new surface for one cell of a sheet, stored at once so that shut-down
-// releases it whatever happens next; then filled from the cell.
-static int cut_cell(const LoadedBitmap& sheet, const char* file, const SpriteSize& size, int column, int row,
-                    Surface*& target)
+// A new picture, in the bank at once so that shut-down releases it whatever
+// happens next.
+static int new_picture(const char* file, const SpriteSize& size, SpriteId& picture)
 {
-    target = surface_create(size.width, size.height, DDSCAPS_VIDEOMEMORY, 0);
-    if (!target) return failed(file, "out of memory");
-    return fill_cell(sheet, file, size, column, row, target);
+    Surface* surface = surface_create(size.width, size.height, DDSCAPS_VIDEOMEMORY, 0);
+    picture = surface ? sprite_add(surface) : -1;
+    if (picture < 0) {
+        picture = 0;
+        return failed(file, "out of memory");
+    }
+    surface_prepare(surface, display.back_buffer);
+    return 1;
 }
 
 // Reads a sheet and cuts the body's pictures from its first row.
 template <size_t N>
-static int load_sheet(DataFile file, const SpriteSize& size, std::array<Surface*, N>& frames)
+static int load_sheet(DataFile file, const SpriteSize& size, std::array<SpriteId, N>& frames)
 {
     LoadedBitmap sheet{};
+    const char* path = data_path(file);
     int ok = image_read(sheet, file);
-    for (int i = 0; ok && i < size.frames; ++i) ok = cut_cell(sheet, data_path(file), size, i, 0, frames[i]);
+    for (int i = 0; ok && i < size.frames; ++i)
+        ok = new_picture(path, size, frames[i]) && fill_cell(sheet, path, size, i, 0, frames[i]);
     bmp_release(sheet);
     return ok;
 }
 
 // The ship's sheet: a column a heading, plain above, thrusting below. Both
-// surfaces of a column are made first, then filled, row 0 first.
+// pictures of a column are made first, then filled, row 0 first.
 static int load_ship_sheet(Ship& ship)
 {
     const char* file = data_path(DATA_SHEET_SHIP);
@@ -58,36 +95,21 @@ static int load_ship_sheet(Ship& ship)
     if (!image_read(sheet, DATA_SHEET_SHIP)) return 0;
     int ok = 1;
     for (int i = 0; ok && i < HEADINGS; ++i) {
-        ship.frames[i] = surface_create(SHIP_SPRITE.width, SHIP_SPRITE.height, DDSCAPS_VIDEOMEMORY, 0);
-        ship.thrust_frames[i] = surface_create(SHIP_SPRITE.width, SHIP_SPRITE.height, DDSCAPS_VIDEOMEMORY, 0);
-        if (!ship.frames[i] || !ship.thrust_frames[i]) {
-            ok = failed(file, "out of memory");
-        } else {
-            // Filled where they stand: cutting anew would drop the pair
-            // just made, which nothing would ever release.
-            ok = fill_cell(sheet, file, SHIP_SPRITE, i, 0, ship.frames[i]) &&
-                 fill_cell(sheet, file, SHIP_SPRITE, i, 1, ship.thrust_frames[i]);
-        }
+        ok = new_picture(file, SHIP_SPRITE, ship.frames[i]) && new_picture(file, SHIP_SPRITE, ship.thrust_frames[i]) &&
+             fill_cell(sheet, file, SHIP_SPRITE, i, 0, ship.frames[i]) &&
+             fill_cell(sheet, file, SHIP_SPRITE, i, 1, ship.thrust_frames[i]);
     }
     bmp_release(sheet);
     return ok;
 }
 
-template <size_t N>
-static void prepare_all(const std::array<Surface*, N>& frames)
+static int load_sounds(World& w)
 {
-    for (Surface* s : frames) surface_prepare(s, display.back_buffer);
-}
-
-int load_assets()
-{
-    World& w = world;
     for (int i = 0; i < MUSIC_TRACKS; ++i) {
         const char* file = data_path(static_cast<DataFile>(DATA_MUSIC_CLASSIC + i));
         w.music_tracks[i] = midi_load(file);
         if (w.music_tracks[i] == -1) return failed(file, "cannot load the music");
     }
-
     struct Effect {
         DataFile file;
         int32_t* id;
@@ -102,6 +124,12 @@ int load_assets()
         *e.id = sfx_load_wav(data_path(e.file), EFFECT_FLAGS);
         if (*e.id == -1) return failed(data_path(e.file), "cannot load the sound");
     }
+    return 1;
+}
+
+int load_assets(World& w)
+{
+    if (!load_sounds(w)) return 0;
 
     if (!load_sheet(DATA_SHEET_PROJECTILE, SHOT_SPRITE, w.shots[0].frames)) return 0;
     for (Shot& s : w.shots) {
@@ -118,52 +146,30 @@ int load_assets()
     w.star.explosion_frames = w.explosion_frames;
 
     if (!load_sheet(DATA_SHEET_ASTEROID, ASTEROID_SPRITE, w.asteroids[0].frames)) return 0;
-    w.asteroids[0].explosion_frames = w.explosion_frames;
-    for (int a = 1; a < ASTEROID_SLOTS; ++a) {
-        for (int i = 0; i < ASTEROID_SPRITE.frames; ++i) w.asteroids[a].frames[i] = w.asteroids[0].frames[i];
-        w.asteroids[a].explosion_frames = w.explosion_frames;
+    for (Asteroid& a : w.asteroids) {
+        a.frames = w.asteroids[0].frames;
+        a.explosion_frames = w.explosion_frames;
     }
 
     if (!load_ship_sheet(w.ship)) return 0;
     w.ship.explosion_frames = w.explosion_frames;
-
-    prepare_all(w.shots[0].frames);
-    prepare_all(w.explosion_frames);
-    prepare_all(w.astronaut.frames);
-    prepare_all(w.star.frames);
-    prepare_all(w.asteroids[0].frames);
-    prepare_all(w.ship.frames);
-    prepare_all(w.ship.thrust_frames);
     return 1;
 }
 
-template <size_t N>
-static void release_frames(std::array<Surface*, N>& frames)
+void release_assets(World& w)
 {
-    for (Surface*& s : frames) {
-        surface_release(s);
-        s = nullptr;
-    }
-}
-
-void release_assets()
-{
-    World& w = world;
-    // Each surface once, from the record that made it; then every borrowed
-    // copy is cleared so that nothing points at freed memory.
-    release_frames(w.shots[0].frames);
-    release_frames(w.explosion_frames);
-    release_frames(w.astronaut.frames);
-    release_frames(w.ship.frames);
-    release_frames(w.ship.thrust_frames);
-    release_frames(w.asteroids[0].frames);
-    release_frames(w.star.frames);
+    sprites_release_all();
     for (Shot& s : w.shots) s.frames = {};
     for (Asteroid& a : w.asteroids) {
         a.frames = {};
         a.explosion_frames = {};
     }
+    w.explosion_frames = {};
+    w.star.frames = {};
     w.star.explosion_frames = {};
+    w.astronaut.frames = {};
     w.astronaut.explosion_frames = {};
+    w.ship.frames = {};
+    w.ship.thrust_frames = {};
     w.ship.explosion_frames = {};
 }
