@@ -34,14 +34,15 @@ TEST(Settings, ABadLineIsOneWarningSayingWhatIsWrongAndTheRestApplies)
         "focus-pause = No\n"
         "soundfont = \"/fonts/a #1.sf2\" # the GM font\n"
         "music-volume = -1\n"
+        "splash-wait = no\n"
         "fullscreen = \"no\n" +
         std::string(raw_bytes, sizeof raw_bytes - 1);
     Settings s;
     std::vector<SettingsProblem> problems;
     settings_parse(text, s, problems);
     EXPECT_EQ(std::tuple(s.music_volume, s.effects_volume, s.gentle, s.steady_colours, s.focus_pause, s.fullscreen,
-                         s.soundfont),
-              std::tuple(40, 100, true, true, false, true, std::string("/fonts/a #1.sf2")));
+                         s.splash_wait, s.soundfont),
+              std::tuple(40, 100, true, true, false, true, false, std::string("/fonts/a #1.sf2")));
     std::vector<std::pair<int, std::string>> said;
     for (const SettingsProblem& p : problems) said.emplace_back(p.line, p.what.substr(0, p.what.find(" (")));
     EXPECT_EQ(said, (std::vector<std::pair<int, std::string>>{
@@ -49,8 +50,8 @@ TEST(Settings, ABadLineIsOneWarningSayingWhatIsWrongAndTheRestApplies)
                         {5, "'colours' is not a setting"},
                         {6, "not a 'name = value' line"},
                         {10, "music-volume: the value '-1' is not understood; it takes a whole number from 0 to 100"},
-                        {11, "fullscreen: the value's closing quote is missing"},
-                        {12, "'col\\x1b[31mours\\x00' is not a setting"}}));
+                        {12, "fullscreen: the value's closing quote is missing"},
+                        {13, "'col\\x1b[31mours\\x00' is not a setting"}}));
 
     TempDir dir;
     const std::string path = dir.write("kestrava.conf", text);

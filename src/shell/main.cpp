@@ -61,14 +61,15 @@ static const char USAGE[] =
     "  --soundfont PATH    the General MIDI soundfont to try first (then those\n"
     "                      of SDL_SOUNDFONTS, colon-separated, then the system's)\n"
     "  --no-focus-pause    play on when the window loses the keyboard's focus\n"
+    "  --no-splash-wait    go on from the splash at once instead of after 4 seconds\n"
     "  --fullscreen, --window  start fullscreen (the default) or in a window\n"
     "An option's value may also be given as --name=value; a value that begins\n"
     "with -- only so (--record=./--window).\n"
     "The same settings, as 'name = value' lines (music-volume, effects-volume,\n"
-    "gentle, steady-colours, soundfont, fullscreen, focus-pause; yes or no for the\n"
-    "switches), are read from $XDG_CONFIG_HOME/kestrava/kestrava.conf, else\n"
-    "~/.config/kestrava/kestrava.conf; the command line overrides them. A # at a\n"
-    "line's start or after a space starts a comment; a value holding ' #' is\n"
+    "gentle, steady-colours, soundfont, fullscreen, focus-pause, splash-wait; yes or\n"
+    "no for the switches), are read from $XDG_CONFIG_HOME/kestrava/kestrava.conf,\n"
+    "else ~/.config/kestrava/kestrava.conf; the command line overrides them. A # at\n"
+    "a line's start or after a space starts a comment; a value holding ' #' is\n"
     "written in double quotes. The game writes only that file's fullscreen value,\n"
     "when Alt+Enter changes the mode, and never a read-only or hard-linked file.\n"
     "Keys: UP thrust, DOWN brake, LEFT and RIGHT turn, SPACE fire, RETURN start,\n"
@@ -92,8 +93,8 @@ static int settings_option(int argc, char** argv, int& i, std::vector<std::pair<
         chosen.emplace_back(a.substr(2), "yes");
         return 1;
     }
-    if (a == "--no-focus-pause") {
-        chosen.emplace_back("focus-pause", "no");
+    if (a == "--no-focus-pause" || a == "--no-splash-wait") {
+        chosen.emplace_back(a.substr(5), "no");
         return 1;
     }
     if (a == "--fullscreen" || a == "--window") {

@@ -50,7 +50,7 @@ constexpr const char* VOLUME_VALUES = "a whole number from 0 to 100";
 constexpr const char* SWITCH_VALUES = "yes or no (or on/off, true/false, 1/0, in any case)";
 constexpr const char* SOUNDFONT_VALUES = "a file name of at most 4096 bytes";
 constexpr const char* SETTING_NAMES =
-    "music-volume, effects-volume, gentle, steady-colours, soundfont, fullscreen, focus-pause";
+    "music-volume, effects-volume, gentle, steady-colours, soundfont, fullscreen, focus-pause, splash-wait";
 
 // One line of the file, as offsets into it so that a rewrite can keep every
 // other byte. A `#` at the line's start or after a space or tab starts a
@@ -145,7 +145,8 @@ std::string quoted(std::string_view text)
 const char* settings_values(std::string_view name)
 {
     if (name == "music-volume" || name == "effects-volume") return VOLUME_VALUES;
-    if (name == "gentle" || name == "steady-colours" || name == "focus-pause" || name == "fullscreen")
+    if (name == "gentle" || name == "steady-colours" || name == "focus-pause" || name == "fullscreen" ||
+        name == "splash-wait")
         return SWITCH_VALUES;
     if (name == "soundfont") return SOUNDFONT_VALUES;
     return nullptr;

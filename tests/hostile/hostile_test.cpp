@@ -3,8 +3,8 @@
 // one line naming the file and why, and status 1; a file merely odd but safe
 // lets the game run. Never a signal, a hang or a sanitizer report (any would
 // be more than the one line, or another status). The replay runner takes
-// every case; the real game, under SDL's dummy drivers, those where its
-// devices make a difference (each costs the splash's four seconds).
+// every case; the real game, under SDL's dummy drivers and without the
+// splash's wait, those where its devices make a difference.
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -150,7 +150,7 @@ Ended replay_on(const TempDir& data, const std::vector<std::string>& extra = {})
 Ended game_fails(const TempDir& data, const std::string& line_start, const EnvList& env = DUMMY_DRIVERS,
                  const std::vector<std::string>& unset = {})
 {
-    Program game({KESTRAVA_GAME}, data.dir, env, unset);
+    Program game({KESTRAVA_GAME, "--no-splash-wait"}, data.dir, env, unset);
     const Ended e = game.wait(60s);
     EXPECT_TRUE(e.exited && e.status == 1) << "no end within a minute, or status " << e.status << ": " << e.err;
     EXPECT_TRUE(e.err.rfind(line_start, 0) == 0 && count_lines(e.err) == 1) << e.err;
@@ -160,8 +160,8 @@ Ended game_fails(const TempDir& data, const std::string& line_start, const EnvLi
 Ended game_runs_then_quits(const TempDir& data, int quit_signal, const EnvList& env = DUMMY_DRIVERS)
 {
     std::signal(quit_signal, SIG_DFL);  // what the game inherits, whoever started the tests
-    Program game({KESTRAVA_GAME}, data.dir, env);
-    Ended e = game.wait(7s);
+    Program game({KESTRAVA_GAME, "--no-splash-wait"}, data.dir, env);
+    Ended e = game.wait(3s);
     EXPECT_FALSE(e.exited) << "ended during start-up with " << e.status << ": " << e.err;
     if (e.exited) return e;
     game.signal(quit_signal);
