@@ -199,6 +199,36 @@ TEST(Replay, NoOutputIsWrittenOverTheScript)
     EXPECT_EQ(file_text(script), "UP\n");
 }
 
+// Every image is shown through splash.bmp's palette, whatever its own file
+// holds, so a modder recolours the whole game from that one file: the
+// runner's pictures come through the game's display and presenter.
+TEST(Replay, EveryPictureIsShownThroughTheSplashPalette)
+{
+    TempDir mod(KESTRAVA_DATA_DIR), plain, modded;
+    std::string splash = mod.read("splash.bmp"), backdrop = mod.read("backdrop.bmp");
+    for (size_t i = 54; i < 54 + 1024; i += 4) std::swap(splash[i], splash[i + 2]);  // red and blue exchanged
+    for (size_t i = 54; i < 54 + 1024; ++i) backdrop[i] = char(0x80);               // all grey
+    mod.write("splash.bmp", splash);
+    mod.write("backdrop.bmp", backdrop);
+    const std::string script = plain.write("run.keys", "RETURN\n\n");
+    for (const auto& [data, out] : {std::pair{std::string(KESTRAVA_DATA_DIR), &plain}, {mod.path(), &modded}}) {
+        const Ended r = run_program({REPLAY, "--dump", out->path(), "--trace", "/dev/null", script}, data);
+        ASSERT_EQ(r.status, 0) << r.err;
+    }
+    LoadedBitmap shown{}, unmodded{}, colours{};
+    ASSERT_EQ(bmp_read(shown, modded.file("frame-000002.bmp").c_str()), 1);
+    ASSERT_EQ(bmp_read(unmodded, plain.file("frame-000002.bmp").c_str()), 1);
+    ASSERT_EQ(bmp_read(colours, mod.file("splash.bmp").c_str()), 1);
+    auto rgb = [](const LoadedBitmap& b) {
+        std::vector<int> out;
+        for (const PALETTEENTRY& e : b.palette) out.insert(out.end(), {e.peRed, e.peGreen, e.peBlue});
+        return out;
+    };
+    EXPECT_TRUE(rgb(shown) == rgb(colours) && rgb(shown) != rgb(unmodded)) << "shown through the splash's colours";
+    EXPECT_EQ(std::memcmp(shown.pixels, unmodded.pixels, shown.pixel_bytes), 0) << "the same indices";
+    for (LoadedBitmap* b : {&shown, &unmodded, &colours}) bmp_release(*b);
+}
+
 // Any change to a rule of the game shows up here as a diff against the
 // checked-in trace of a run through level clears, game overs and a rescue.
 class Golden : public ::testing::TestWithParam<const char*> {};
