@@ -10,6 +10,7 @@
 // presenter may hold each one's colour steady (the player's setting).
 enum FlashingText : int32_t { FLASHING_GAME_OVER, FLASHING_LEVEL_SCORE, FLASHING_LOW_AIR, FLASHING_TEXTS, NOT_FLASHING };
 
+// What a Draw draws.
 enum DrawKind : int32_t {
     DRAW_BACKDROP,    // the backdrop, opaque, over the whole screen
     DRAW_INTRO_TEXT,  // the intro text, keyed, its top edge at y
@@ -22,6 +23,7 @@ enum DrawKind : int32_t {
 // its terminating zero.
 constexpr int DRAW_TEXT_BYTES = 40;
 
+// One thing a frame draws, or the moment it shows what it drew.
 struct Draw {
     DrawKind kind;
     int32_t sprite;  // DRAW_SPRITE: the picture's id (0: none loaded)
@@ -34,6 +36,7 @@ struct Draw {
     char text[DRAW_TEXT_BYTES];
 };
 
+// What a SoundCue does.
 enum CueKind : int32_t {
     CUE_EFFECT_PLAY,            // start the effect from its beginning
     CUE_EFFECT_PLAY_IF_SILENT,  // start the effect unless it is playing (the engines' hum)
@@ -42,6 +45,7 @@ enum CueKind : int32_t {
     CUE_MUSIC_STOP,
 };
 
+// One start or stop of an effect or a track, in the order the rules gave them.
 struct SoundCue {
     CueKind kind;
     int32_t id;  // the effect's or track's id in its bank; -1 when its load failed
@@ -54,6 +58,7 @@ struct SoundCue {
 constexpr int FRAME_DRAWS = 64;
 constexpr int FRAME_CUES = 64;
 
+// Everything a frame produced, for the presenter.
 struct FrameOutput {
     Draw draws[FRAME_DRAWS];
     int draw_count;
@@ -72,5 +77,7 @@ inline void output_clear(FrameOutput& out)
 
 // Appends a draw of `kind` at (x, y) and returns it for its other fields.
 Draw& output_draw(FrameOutput& out, DrawKind kind, int x, int y);
+// Appends a text at (x, y) in its colour; `flashing` names a flashing text.
 void output_text(FrameOutput& out, const char* text, int x, int y, uint32_t colour, FlashingText flashing);
+// Appends a sound cue for the effect or track `id` (ignored by CUE_EFFECTS_STOP_ALL).
 void output_cue(FrameOutput& out, CueKind kind, int id);

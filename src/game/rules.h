@@ -27,14 +27,15 @@ constexpr int NEXT_LEVEL = 1;
 // effects and cues a random track. Returns 1.
 int reset_level(World& w, int next_level, FrameOutput& out);
 
-// gravity.cpp
+// gravity.cpp: what the motion rule needs to know of a kind of body.
 struct BodyMotion {
-    double centre_x;
+    double centre_x;   // the body's centre, from its sprite's top-left corner
     double centre_y;
     bool near_cutoff;  // no pull closer than 15 pixels to the star
-    float x_lo, x_hi;
+    float x_lo, x_hi;  // past one edge the body comes back at the other
     float y_lo, y_hi;
 };
+// The motion constants of each kind of body.
 extern const BodyMotion ASTEROID_MOTION;
 extern const BodyMotion SHIP_MOTION;
 extern const BodyMotion SHOT_MOTION;
@@ -74,7 +75,8 @@ void astronaut_step(World& w, FrameOutput& out);
 // The status line: the astronaut's air, its rescue or its loss.
 void draw_astronaut_status(const World& w, FrameOutput& out);
 
-// Text colours, as COLORREF 0x00BBGGRR.
+// Text colours, as COLORREF 0x00BBGGRR: the shadows', the steady texts',
+// the failed rescue's and the prompts'.
 constexpr uint32_t SHADOW_GREY = 4210752;  // (64, 64, 64)
 constexpr uint32_t TEXT_GREEN = 65280;     // (0, 255, 0)
 constexpr uint32_t TEXT_RED = 0x1414FF;    // (255, 20, 20)

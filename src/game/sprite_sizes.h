@@ -2,6 +2,7 @@
 // generator that draws them.
 #pragma once
 
+// The ship turns through 16 headings; every explosion shows 10 pictures.
 constexpr int HEADINGS = 16;
 constexpr int EXPLOSION_FRAMES = 10;
 
@@ -12,6 +13,7 @@ struct SpriteSize {
     int height;
     int frames;
 };
+// Each body's picture size and count.
 constexpr SpriteSize STAR_SPRITE{30, 24, 5};
 constexpr SpriteSize ASTEROID_SPRITE{31, 30, 16};
 constexpr SpriteSize SHIP_SPRITE{22, 18, HEADINGS};  // one row plain, one row thrusting

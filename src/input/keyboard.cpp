@@ -1,13 +1,12 @@
 // Keyboard polling into the World's key_state. No events, no edges: a key is
 // seen when it is held at the moment of a poll.
 //
-// A frame may poll up to three times (at its top, in the intro, on the
-// level-clear and game-over screens). Live, each poll reads the keyboard
-// afresh. Recording or playing back, a frame's keys are fixed at its first
-// poll: a key script holds one line a frame, and a replay gives every poll of
-// the frame that line. Frames are told apart by the clock's mark: run_frame
-// calls clock_mark before its first poll, and a frame lasts at least 30 ms,
-// so each frame has a frame_start of its own.
+// Live, each poll reads the keyboard afresh. Recording or playing back, a
+// frame's keys are fixed at its first poll: a key script holds one line a
+// frame, and a replay gives every poll of the frame that line. Frames are
+// told apart by the clock's mark: the shell calls clock_mark before a
+// frame's poll, and a frame lasts at least 30 ms, so each frame has a
+// frame_start of its own.
 #include "input/keyboard.h"
 
 #include <array>
