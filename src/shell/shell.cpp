@@ -107,7 +107,7 @@ static void set_paused(bool& paused, bool on)
     platform_show_paused(on);
 }
 
-// ESC closes the window (run_frame); the quit event that answers it ends the
+// ESC closes the window (the presenter); the quit event that answers it ends the
 // loop on a later pass. While paused no frame reads the keys, so ESC (its
 // key-down event, which a tap too short for a look at the keys still leaves)
 // or a pad's Back held quits here at once; the keyboard is read past the
