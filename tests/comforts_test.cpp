@@ -1,6 +1,7 @@
 // The player's comforts over the headless edge: a paused game runs no frame (so
-// a recording gets no line) and ESC still quits; steady colours hold and stay
-// bright without changing the game; the gentle clock ends a frame on time.
+// a recording gets no line) and ESC still quits, the splash too; steady colours
+// hold and stay bright without changing the game; both clocks end a frame on
+// time.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -38,9 +39,11 @@ constexpr PlatformEvent PAUSE = PLATFORM_EVENT_PAUSE;
 constexpr PlatformEvent OTHER = PLATFORM_EVENT_OTHER;
 constexpr PlatformEvent FOCUS_LOST = PLATFORM_EVENT_FOCUS_LOST;
 constexpr PlatformEvent QUIT = PLATFORM_EVENT_QUIT;
+constexpr PlatformEvent KEYS = PLATFORM_EVENT_KEYS;
 
 // Each pass of the loop takes one event and runs one frame unless paused;
-// the recording counts the frames. ESC quits a paused game, held or tapped.
+// the recording counts the frames. ESC quits a paused game, held or tapped;
+// F1's keys pause it until F1 or P again.
 TEST_F(Comforts, APausedGameRunsNoFrameAndEscStillQuits)
 {
     struct Case {
@@ -53,6 +56,7 @@ TEST_F(Comforts, APausedGameRunsNoFrameAndEscStillQuits)
         {{NONE, NONE, PAUSE, OTHER, OTHER, OTHER, OTHER, PAUSE, NONE, QUIT}, true, false, 4},
         {{NONE, FOCUS_LOST, OTHER, OTHER, OTHER, PAUSE, QUIT}, true, false, 2},
         {{NONE, FOCUS_LOST, OTHER, OTHER, OTHER, QUIT}, false, false, 5},
+        {{NONE, KEYS, OTHER, KEYS, KEYS, PAUSE, OTHER, QUIT}, true, false, 4},
         {{PAUSE}, true, true, 0},  // nothing else queued: only ESC ends this loop
         {{PAUSE, OTHER, PLATFORM_EVENT_ESCAPE, OTHER, PAUSE, QUIT}, true, false, 0},  // a tap, gone before the look
     };
@@ -72,6 +76,13 @@ TEST_F(Comforts, APausedGameRunsNoFrameAndEscStillQuits)
         EXPECT_EQ((std::pair{main_loop(), keyboard_go_live()}), std::pair(0, 1));
         std::fclose(file);
         EXPECT_EQ(count_lines(dir.read("run.keys")), c.frames);
+        TearDown();
+        SetUp();
+    }
+    // The splash ends at once, the game with it, on ESC or the close button.
+    for (PlatformEvent e : {PLATFORM_EVENT_ESCAPE, QUIT}) {
+        headless_post_event(e);
+        EXPECT_EQ(startup_all(), STARTUP_QUIT);
         TearDown();
         SetUp();
     }
@@ -115,17 +126,25 @@ TEST_F(Comforts, SteadyColoursLeaveTheReplayedRunAsItWas)
     }
 }
 
-TEST_F(Comforts, TheGentleClockEndsEachFrameOnTime)
+// Past the frame's end a wait returns at once; a mark 10 ms before the tick
+// count wraps is waited out 20 ms after it.
+TEST_F(Comforts, BothClocksEndEachFrameOnTimeAcrossTheWrap)
 {
-    clock_set_gentle(true);
-    for (uint32_t busy : {0u, 20u, 27u, 28u, 29u, 30u, 45u}) {
+    for (bool busy_clock : {false, true}) {
+        clock_set_busy(busy_clock);
+        for (uint32_t busy : {0u, 20u, 27u, 28u, 29u, 30u, 45u}) {
+            headless_reset();
+            clock_mark();
+            for (uint32_t t = 0; t < busy; ++t) platform_spin();
+            clock_wait_until(FRAME_MS);
+            EXPECT_EQ(platform_ticks(), std::max(busy, FRAME_MS)) << busy << (busy_clock ? " busy" : "");
+        }
         headless_reset();
-        clock_mark();
-        for (uint32_t t = 0; t < busy; ++t) platform_spin();
+        frame_start = 0xFFFFFFF6u;
         clock_wait_until(FRAME_MS);
-        EXPECT_EQ(platform_ticks(), std::max(busy, FRAME_MS)) << busy;
+        EXPECT_EQ(platform_ticks(), 20u) << (busy_clock ? "busy" : "");
     }
-    clock_set_gentle(false);
+    clock_set_busy(false);
 }
 
 }  // namespace

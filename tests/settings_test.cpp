@@ -27,10 +27,12 @@ TEST(Settings, ABadLineIsOneWarningSayingWhatIsWrongAndTheRestApplies)
         "\xEF\xBB\xBF# mine\n"
         "music-volume = 40 # quieter\n"
         "effects-volume = 101\n"  // out of range: the default stays
-        "gentle=YES\n"
+        "busy-clock = yes\n"
+        "gentle=YES\n"  // the older name of the default clock
         "colours = calm\n"
         "just words\n"
         "  steady-colours =  On  \r\n"
+        "integer-scale = yes\n"
         "focus-pause = No\n"
         "soundfont = \"/fonts/a #1.sf2\" # the GM font\n"
         "music-volume = -1\n"
@@ -40,18 +42,18 @@ TEST(Settings, ABadLineIsOneWarningSayingWhatIsWrongAndTheRestApplies)
     Settings s;
     std::vector<SettingsProblem> problems;
     settings_parse(text, s, problems);
-    EXPECT_EQ(std::tuple(s.music_volume, s.effects_volume, s.gentle, s.steady_colours, s.focus_pause, s.fullscreen,
-                         s.splash_wait, s.soundfont),
-              std::tuple(40, 100, true, true, false, true, false, std::string("/fonts/a #1.sf2")));
+    EXPECT_EQ(std::tuple(s.music_volume, s.effects_volume, s.busy_clock, s.integer_scale, s.steady_colours,
+                         s.focus_pause, s.fullscreen, s.splash_wait, s.soundfont),
+              std::tuple(40, 100, false, true, true, false, true, false, std::string("/fonts/a #1.sf2")));
     std::vector<std::pair<int, std::string>> said;
     for (const SettingsProblem& p : problems) said.emplace_back(p.line, p.what.substr(0, p.what.find(" (")));
     EXPECT_EQ(said, (std::vector<std::pair<int, std::string>>{
                         {3, "effects-volume: the value '101' is not understood; it takes a whole number from 0 to 100"},
-                        {5, "'colours' is not a setting"},
-                        {6, "not a 'name = value' line"},
-                        {10, "music-volume: the value '-1' is not understood; it takes a whole number from 0 to 100"},
-                        {12, "fullscreen: the value's closing quote is missing"},
-                        {13, "'col\\x1b[31mours\\x00' is not a setting"}}));
+                        {6, "'colours' is not a setting"},
+                        {7, "not a 'name = value' line"},
+                        {12, "music-volume: the value '-1' is not understood; it takes a whole number from 0 to 100"},
+                        {14, "fullscreen: the value's closing quote is missing"},
+                        {15, "'col\\x1b[31mours\\x00' is not a setting"}}));
 
     TempDir dir;
     const std::string path = dir.write("kestrava.conf", text);
@@ -59,7 +61,7 @@ TEST(Settings, ABadLineIsOneWarningSayingWhatIsWrongAndTheRestApplies)
     testing::internal::CaptureStderr();
     settings_load(path, loaded);
     const std::string warned = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(std::tuple(count_lines(warned), warned.find("kestrava: " + path + ":5: 'colours'") != std::string::npos,
+    EXPECT_EQ(std::tuple(count_lines(warned), warned.find("kestrava: " + path + ":6: 'colours'") != std::string::npos,
                          loaded.music_volume),
               std::tuple(6, true, 40)) << warned;
 }

@@ -5,9 +5,9 @@
 #include "platform/platform.h"
 
 uint32_t frame_start;
-static bool gentle_clock;
+static bool busy_clock;
 
-void clock_set_gentle(bool gentle) { gentle_clock = gentle; }
+void clock_set_busy(bool busy) { busy_clock = busy; }
 
 uint32_t clock_mark()
 {
@@ -17,10 +17,10 @@ uint32_t clock_mark()
 
 void clock_wait_until(uint32_t milliseconds)
 {
-    if (gentle_clock) {
+    if (!busy_clock) {
         const uint32_t passed = platform_ticks() - frame_start;
-        if (passed < milliseconds && milliseconds - passed > GENTLE_SPIN_MS) {
-            platform_sleep(milliseconds - passed - GENTLE_SPIN_MS);
+        if (passed < milliseconds && milliseconds - passed > CLOCK_SPIN_MS) {
+            platform_sleep(milliseconds - passed - CLOCK_SPIN_MS);
         }
     }
     while (static_cast<uint32_t>(platform_ticks() - frame_start) < milliseconds) platform_spin();

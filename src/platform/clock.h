@@ -1,5 +1,5 @@
-// The frame clock: every frame lasts at least FRAME_MS, paced by spinning on
-// the edge's millisecond tick count. The same clock times the player's game
+// The frame clock: every frame lasts at least FRAME_MS, paced on the edge's
+// millisecond tick count. The same clock times the player's game
 // (real milliseconds) and a headless run (virtual ones).
 #pragma once
 
@@ -16,8 +16,9 @@ uint32_t clock_mark();
 // Returns once `milliseconds` have passed since the mark.
 void clock_wait_until(uint32_t milliseconds);
 
-// A gentle clock sleeps through a wait but its last GENTLE_SPIN_MS, which it
-// spins as the busy clock does, so a frame ends as punctually; the processor
-// rests for most of every frame. Off unless asked for.
-constexpr uint32_t GENTLE_SPIN_MS = 2;
-void clock_set_gentle(bool gentle);
+// The clock sleeps through a wait but its last CLOCK_SPIN_MS, which it spins,
+// so a frame ends punctually and the processor rests for most of it. A busy
+// clock spins throughout: a core given to the game alone, but on a machine
+// doing other work the scheduler takes that core away, and frames run late.
+constexpr uint32_t CLOCK_SPIN_MS = 2;
+void clock_set_busy(bool busy);

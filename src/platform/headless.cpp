@@ -39,7 +39,8 @@ int platform_window_open(const char*, int, int) { return 1; }
 void platform_window_close() {}
 void platform_choose_fullscreen(bool) {}
 bool platform_fullscreen() { return false; }
-void platform_show_paused(bool) {}
+void platform_choose_integer_scale(bool) {}
+void platform_show_overlay(PlatformOverlay) {}
 
 void platform_present(const uint8_t* pixels, int pitch, int width, int height, const Colour* palette)
 {
@@ -72,8 +73,16 @@ void platform_keyboard_close() {}
 uint32_t platform_ticks() { return virtual_ms; }
 // Time passes only while the game waits: one millisecond a turn.
 void platform_spin() { ++virtual_ms; }
-void platform_delay(uint32_t) {}
 void platform_sleep(uint32_t ms) { virtual_ms += ms; }
+// The splash takes no virtual time, so that recordings are timed from the
+// first frame; a quit or ESC posted ahead ends it.
+PlatformEvent platform_delay(uint32_t)
+{
+    for (PlatformEvent event; (event = platform_poll_event()) != PLATFORM_EVENT_NONE;) {
+        if (event == PLATFORM_EVENT_QUIT || event == PLATFORM_EVENT_ESCAPE) return event;
+    }
+    return PLATFORM_EVENT_NONE;
+}
 
 int platform_audio_open(int, int, PlatformMixFn, const char** why)
 {

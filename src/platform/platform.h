@@ -9,13 +9,19 @@
 #include "base/colour.h"
 
 // --- window and picture -----------------------------------------------------
-// One 640 x 480 window. Returns 1, or 0 after report_failure.
+// One window for a picture of `width` x `height`: fullscreen, or a window of
+// the largest whole multiple of the picture that fits the desktop. Returns 1,
+// or 0 after report_failure.
 int platform_window_open(const char* title, int width, int height);
 void platform_window_close();
 // Whether the window opens fullscreen (it does unless told otherwise before
 // it opens), and whether it is fullscreen now.
 void platform_choose_fullscreen(bool fullscreen);
 bool platform_fullscreen();
+// How the picture fills the window: by default as large as its shape allows,
+// scaled by whole numbers first and smoothed only the rest of the way; with
+// integer scaling only whole multiples, black bars around.
+void platform_choose_integer_scale(bool integer_scale);
 
 // Show an 8-bit picture through its 256-entry palette.
 void platform_present(const uint8_t* pixels, int pitch, int width, int height, const Colour* palette);
@@ -31,9 +37,11 @@ struct PlatformPicture {
 };
 PlatformPicture platform_picture();
 
-// While paused, the window shows the last picture dimmed with "PAUSED" over
-// it; the picture itself (and platform_picture) stays as it was presented.
-void platform_show_paused(bool paused);
+// While paused, the window shows the last picture dimmed with an overlay
+// over it: "PAUSED" and how to go on, or the game's keys. The picture itself
+// (and platform_picture) stays as it was presented.
+enum PlatformOverlay { PLATFORM_OVERLAY_NONE, PLATFORM_OVERLAY_PAUSED, PLATFORM_OVERLAY_KEYS };
+void platform_show_overlay(PlatformOverlay overlay);
 
 // --- events -----------------------------------------------------------------
 enum PlatformEvent {
@@ -45,6 +53,7 @@ enum PlatformEvent {
     PLATFORM_EVENT_FOCUS_LOST,  // the window lost the keyboard's focus
     PLATFORM_EVENT_FULLSCREEN,  // Alt+Enter changed the window's mode
     PLATFORM_EVENT_ESCAPE,      // ESC went down (a frame reads it from the keys; a paused game from this)
+    PLATFORM_EVENT_KEYS,        // F1: show the keys, or hide them
 };
 // Takes at most one pending event; never blocks.
 PlatformEvent platform_poll_event();
@@ -63,8 +72,11 @@ void platform_keyboard_close();
 // --- clock ------------------------------------------------------------------
 uint32_t platform_ticks();   // milliseconds, wraps at 2^32
 void platform_spin();        // one turn of a busy wait
-void platform_delay(uint32_t ms);  // the splash's blocking wait
 void platform_sleep(uint32_t ms);  // gives the processor up for about `ms`
+// The splash's wait: `ms`, or less when the player ends the game (the
+// window's close button, ESC), which it returns; PLATFORM_EVENT_NONE after
+// the whole wait. The window's own events are handled as by a poll.
+PlatformEvent platform_delay(uint32_t ms);
 
 // --- audio ------------------------------------------------------------------
 // Called on the audio thread: fill `frames` stereo frames of 16-bit samples.

@@ -2,10 +2,14 @@
 // picture in it, its events, the keyboard and the clock.
 //
 // The picture is 8-bit; each present turns it into 32-bit pixels through the
-// palette, straight into a streaming texture, and shows it integer-scaled and
-// letterboxed. Fullscreen on the desktop by default, Alt+Enter toggles a
-// window. No vsync: the game paces itself and a vsynced present would stretch
-// its frames to the display's refresh.
+// palette, straight into a streaming texture, and shows it as large as its
+// shape fits: scaled up by the largest whole number with blocky pixels, then
+// smoothed the rest of the way, so every pixel keeps its size and its edges
+// stay crisp. Integer scaling shows whole multiples only, black bars around.
+// Fullscreen on the desktop by default, Alt+Enter toggles a window of the
+// largest whole multiple that fits the desktop. No vsync: the game paces
+// itself and a vsynced present would stretch its frames to the display's
+// refresh.
 //
 // Keys come from SDL's keyboard state, which SDL keeps for the focused window
 // only: while the game's window has no focus every key reads as released
@@ -17,8 +21,9 @@
 // F12 asks for a picture of the screen: the edge keeps a copy of the last
 // picture presented, which is what the player sees, and the game saves it.
 //
-// P and Pause ask for a pause; while paused the edge shows the last picture
-// dimmed with PAUSED over it, drawn on the way to the screen only.
+// P and Pause ask for a pause, F1 for the keys; while paused the edge shows
+// the last picture dimmed with PAUSED or the keys over it, drawn on the way
+// to the screen only.
 //
 // Where OpenGL is Mesa's software rasteriser (Xvfb, virtual machines, remote
 // desktops), SDL's software renderer shows the same picture in half the time
@@ -38,11 +43,13 @@
 static SDL_Window* window;
 static SDL_Renderer* renderer;
 static SDL_Texture* texture;
+static SDL_Texture* filled;  // the picture at the size it fills, when not a whole multiple
 static int picture_width;
 static int picture_height;
 static bool fullscreen;
 static bool open_fullscreen = true;
-static bool paused;
+static bool integer_scale;
+static PlatformOverlay overlay;
 static bool picture_shown;  // the texture holds a picture worth repainting
 static bool hide_return;
 static bool keyboard_opened;
@@ -83,6 +90,23 @@ SDL_Rect letterbox_rect(int out_w, int out_h, int picture_w, int picture_h)
         w = static_cast<int>(static_cast<int64_t>(out_h) * picture_w / picture_h);
     }
     return SDL_Rect{(out_w - w) / 2, (out_h - h) / 2, w, h};
+}
+
+SDL_Rect fill_rect(int out_w, int out_h, int picture_w, int picture_h)
+{
+    if (out_w <= 0 || out_h <= 0 || picture_w <= 0 || picture_h <= 0) return SDL_Rect{0, 0, 0, 0};
+    if (static_cast<int64_t>(out_w) * picture_h <= static_cast<int64_t>(out_h) * picture_w) {
+        const int h = static_cast<int>(static_cast<int64_t>(out_w) * picture_h / picture_w);
+        return SDL_Rect{0, (out_h - h) / 2, out_w, h};
+    }
+    const int w = static_cast<int>(static_cast<int64_t>(out_h) * picture_w / picture_h);
+    return SDL_Rect{(out_w - w) / 2, 0, w, out_h};
+}
+
+int window_scale(int usable_w, int usable_h, int picture_w, int picture_h)
+{
+    if (picture_w <= 0 || picture_h <= 0) return 1;
+    return SDL_max(1, SDL_min(usable_w / picture_w, usable_h / picture_h));
 }
 
 bool gl_renderer_is_software(const char* name)
@@ -143,11 +167,12 @@ void key_state_add_pad(const PadReading& pad, uint8_t* key_state)
 
 void platform_choose_fullscreen(bool on) { open_fullscreen = on; }
 bool platform_fullscreen() { return fullscreen; }
+void platform_choose_integer_scale(bool on) { integer_scale = on; }
 
 // Input reaches the game through the keyboard state alone; queuing the mouse,
 // text and key events nobody takes would let a long play fill SDL's queue (one
 // event is taken a frame) until the quit event itself no longer fits. Only the
-// edge's own keys (Alt+Enter, F12, P, Pause, ESC) and pads coming and going get
+// edge's own keys (Alt+Enter, F1, F12, P, Pause, ESC) and pads coming and going get
 // through.
 static int SDLCALL keep_event(void*, SDL_Event* event)
 {
@@ -156,7 +181,8 @@ static int SDLCALL keep_event(void*, SDL_Event* event)
         if (event->key.repeat) return 0;
         const SDL_Scancode key = event->key.keysym.scancode;
         return (key == SDL_SCANCODE_RETURN && (event->key.keysym.mod & KMOD_ALT)) || key == SDL_SCANCODE_F12 ||
-               key == SDL_SCANCODE_P || key == SDL_SCANCODE_PAUSE || key == SDL_SCANCODE_ESCAPE;
+               key == SDL_SCANCODE_P || key == SDL_SCANCODE_PAUSE || key == SDL_SCANCODE_ESCAPE ||
+               key == SDL_SCANCODE_F1;
     }
     // SDL makes a controller's device events out of the joystick's, behind
     // this filter: both must pass.
@@ -171,10 +197,12 @@ static int SDLCALL keep_event(void*, SDL_Event* event)
 
 static void destroy_window()
 {
+    if (filled) SDL_DestroyTexture(filled);
     if (texture) SDL_DestroyTexture(texture);
     if (renderer) SDL_DestroyRenderer(renderer);
     if (window) SDL_DestroyWindow(window);
     texture = nullptr;
+    filled = nullptr;
     renderer = nullptr;
     window = nullptr;
     picture_shown = false;
@@ -283,9 +311,18 @@ int platform_window_open(const char* title, int width, int height)
     // Blocky pixels, as the picture was drawn.
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
 
+    // Fullscreen, the window is first made the size of the screen: without a
+    // window manager nobody grants the request, and the window stays as made.
+    SDL_Rect place{SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height};
+    SDL_Rect usable{0, 0, width, height};
+    if (open_fullscreen) SDL_GetDisplayBounds(0, &place);
+    else if (SDL_GetDisplayUsableBounds(0, &usable) == 0) {
+        const int scale = window_scale(usable.w, usable.h, width, height);
+        place.w = width * scale;
+        place.h = height * scale;
+    }
     const Uint32 mode = open_fullscreen ? SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP : 0;
-    window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
-                              mode | SDL_WINDOW_RESIZABLE);
+    window = SDL_CreateWindow(title, place.x, place.y, place.w, place.h, mode | SDL_WINDOW_RESIZABLE);
     if (!window) return fail_window();
     const bool choose = !SDL_getenv("SDL_RENDER_DRIVER");
     const bool software_gl = choose && x_server_lacks_gpu_opengl();
@@ -305,8 +342,9 @@ int platform_window_open(const char* title, int width, int height)
     picture_height = height;
     shown_pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
     fullscreen = open_fullscreen;
-    paused = false;
-    SDL_ShowCursor(SDL_DISABLE);
+    overlay = PLATFORM_OVERLAY_NONE;
+    // The pointer belongs to the desktop in a window, and nowhere fullscreen.
+    SDL_ShowCursor(fullscreen ? SDL_DISABLE : SDL_ENABLE);
 
     // Black until the first picture, not whatever the screen held.
     SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
@@ -326,54 +364,230 @@ void platform_window_close()
     if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
 }
 
-// The word's letters, 5 x 7 cells each, one row a byte from the top, the
-// leftmost cell the highest of five bits.
-static constexpr uint8_t PAUSED_GLYPHS[6][7] = {
-    {0x1E, 0x11, 0x11, 0x1E, 0x10, 0x10, 0x10},  // P
-    {0x0E, 0x11, 0x11, 0x1F, 0x11, 0x11, 0x11},  // A
-    {0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x0E},  // U
-    {0x0F, 0x10, 0x10, 0x0E, 0x01, 0x01, 0x1E},  // S
-    {0x1F, 0x10, 0x10, 0x1E, 0x10, 0x10, 0x1F},  // E
-    {0x1E, 0x11, 0x11, 0x11, 0x11, 0x11, 0x1E},  // D
+// The overlays' letters, 5 x 7 cells each and a row below for the tails of
+// g, j, p, q and y, one row a byte from the top, the leftmost cell the highest
+// of five bits.
+struct Glyph {
+    char letter;
+    uint8_t rows[8];
 };
-// A cell of a letter, in the picture's pixels; a letter and its gap take six.
-constexpr int PAUSED_CELL = 6;
+static constexpr Glyph GLYPHS[] = {
+    {'A', {0x0E, 0x11, 0x11, 0x1F, 0x11, 0x11, 0x11}}, {'B', {0x1E, 0x11, 0x11, 0x1E, 0x11, 0x11, 0x1E}},
+    {'C', {0x0E, 0x11, 0x10, 0x10, 0x10, 0x11, 0x0E}}, {'D', {0x1E, 0x11, 0x11, 0x11, 0x11, 0x11, 0x1E}},
+    {'E', {0x1F, 0x10, 0x10, 0x1E, 0x10, 0x10, 0x1F}}, {'F', {0x1F, 0x10, 0x10, 0x1E, 0x10, 0x10, 0x10}},
+    {'G', {0x0E, 0x11, 0x10, 0x17, 0x11, 0x11, 0x0F}}, {'H', {0x11, 0x11, 0x11, 0x1F, 0x11, 0x11, 0x11}},
+    {'I', {0x0E, 0x04, 0x04, 0x04, 0x04, 0x04, 0x0E}}, {'J', {0x07, 0x02, 0x02, 0x02, 0x02, 0x12, 0x0C}},
+    {'K', {0x11, 0x12, 0x14, 0x18, 0x14, 0x12, 0x11}}, {'L', {0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x1F}},
+    {'M', {0x11, 0x1B, 0x15, 0x15, 0x11, 0x11, 0x11}}, {'N', {0x11, 0x11, 0x19, 0x15, 0x13, 0x11, 0x11}},
+    {'O', {0x0E, 0x11, 0x11, 0x11, 0x11, 0x11, 0x0E}}, {'P', {0x1E, 0x11, 0x11, 0x1E, 0x10, 0x10, 0x10}},
+    {'Q', {0x0E, 0x11, 0x11, 0x11, 0x15, 0x12, 0x0D}}, {'R', {0x1E, 0x11, 0x11, 0x1E, 0x14, 0x12, 0x11}},
+    {'S', {0x0F, 0x10, 0x10, 0x0E, 0x01, 0x01, 0x1E}}, {'T', {0x1F, 0x04, 0x04, 0x04, 0x04, 0x04, 0x04}},
+    {'U', {0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x0E}}, {'V', {0x11, 0x11, 0x11, 0x11, 0x11, 0x0A, 0x04}},
+    {'W', {0x11, 0x11, 0x11, 0x15, 0x15, 0x15, 0x0A}}, {'X', {0x11, 0x11, 0x0A, 0x04, 0x0A, 0x11, 0x11}},
+    {'Y', {0x11, 0x11, 0x11, 0x0A, 0x04, 0x04, 0x04}}, {'Z', {0x1F, 0x01, 0x02, 0x04, 0x08, 0x10, 0x1F}},
+    {'a', {0x00, 0x00, 0x0E, 0x01, 0x0F, 0x11, 0x0F}}, {'b', {0x10, 0x10, 0x16, 0x19, 0x11, 0x11, 0x1E}},
+    {'c', {0x00, 0x00, 0x0E, 0x10, 0x10, 0x11, 0x0E}}, {'d', {0x01, 0x01, 0x0D, 0x13, 0x11, 0x11, 0x0F}},
+    {'e', {0x00, 0x00, 0x0E, 0x11, 0x1F, 0x10, 0x0E}}, {'f', {0x06, 0x09, 0x08, 0x1C, 0x08, 0x08, 0x08}},
+    {'g', {0x00, 0x00, 0x0F, 0x11, 0x11, 0x0F, 0x01, 0x0E}}, {'h', {0x10, 0x10, 0x16, 0x19, 0x11, 0x11, 0x11}},
+    {'i', {0x04, 0x00, 0x0C, 0x04, 0x04, 0x04, 0x0E}}, {'j', {0x02, 0x00, 0x06, 0x02, 0x02, 0x02, 0x12, 0x0C}},
+    {'k', {0x10, 0x10, 0x12, 0x14, 0x18, 0x14, 0x12}}, {'l', {0x0C, 0x04, 0x04, 0x04, 0x04, 0x04, 0x0E}},
+    {'m', {0x00, 0x00, 0x1A, 0x15, 0x15, 0x11, 0x11}}, {'n', {0x00, 0x00, 0x16, 0x19, 0x11, 0x11, 0x11}},
+    {'o', {0x00, 0x00, 0x0E, 0x11, 0x11, 0x11, 0x0E}}, {'p', {0x00, 0x00, 0x1E, 0x11, 0x11, 0x1E, 0x10, 0x10}},
+    {'q', {0x00, 0x00, 0x0F, 0x11, 0x11, 0x0F, 0x01, 0x01}}, {'r', {0x00, 0x00, 0x16, 0x19, 0x10, 0x10, 0x10}},
+    {'s', {0x00, 0x00, 0x0E, 0x10, 0x0E, 0x01, 0x1E}}, {'t', {0x08, 0x08, 0x1C, 0x08, 0x08, 0x09, 0x06}},
+    {'u', {0x00, 0x00, 0x11, 0x11, 0x11, 0x13, 0x0D}}, {'v', {0x00, 0x00, 0x11, 0x11, 0x11, 0x0A, 0x04}},
+    {'w', {0x00, 0x00, 0x11, 0x11, 0x15, 0x15, 0x0A}}, {'x', {0x00, 0x00, 0x11, 0x0A, 0x04, 0x0A, 0x11}},
+    {'y', {0x00, 0x00, 0x11, 0x11, 0x11, 0x0F, 0x01, 0x0E}}, {'z', {0x00, 0x00, 0x1F, 0x02, 0x04, 0x08, 0x1F}},
+    {'1', {0x04, 0x0C, 0x04, 0x04, 0x04, 0x04, 0x0E}}, {'2', {0x0E, 0x11, 0x01, 0x02, 0x04, 0x08, 0x1F}},
+    {',', {0x00, 0x00, 0x00, 0x00, 0x0C, 0x04, 0x08}}, {'.', {0x00, 0x00, 0x00, 0x00, 0x00, 0x0C, 0x0C}},
+    {':', {0x00, 0x0C, 0x0C, 0x00, 0x0C, 0x0C, 0x00}}, {';', {0x00, 0x0C, 0x0C, 0x00, 0x0C, 0x04, 0x08}},
+    {'+', {0x00, 0x04, 0x04, 0x1F, 0x04, 0x04, 0x00}}, {'-', {0x00, 0x00, 0x00, 0x1F, 0x00, 0x00, 0x00}},
+};
 
-// Dims the picture where it lies on the screen and writes PAUSED across its
-// middle, scaled with it.
-static void draw_paused(const SDL_Rect& target)
+// What the overlays say. The keys are listed in the picture's own lines.
+static const char PAUSED_WORD[] = "PAUSED";
+static const char PAUSED_HINT[] = "P to play on, ESC to quit";
+static const char* const KEYS_LINES[] = {
+    "UP           thrust",
+    "DOWN         brake",
+    "LEFT, RIGHT  turn",
+    "SPACE        fire",
+    "RETURN       start, next level",
+    "P or Pause   pause",
+    "F1           these keys",
+    "F12          screenshot",
+    "Alt+Enter    window or fullscreen",
+    "ESC          quit",
+    "",
+    "Pad: D-pad or left stick, A fire,",
+    "B brake, Start; Back held 1 s quits",
+    "",
+    "F1 to play on, ESC to quit",
+};
+// A letter's cell, in the picture's pixels; a letter and its gap take six
+// cells across, a line of small text ten down.
+constexpr int WORD_CELL = 6;
+constexpr int TEXT_CELL = 2;
+constexpr int LINE_CELLS = 10;
+
+static const uint8_t* glyph_rows(char letter)
 {
-    SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_BLEND);
-    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 160);
-    SDL_RenderFillRect(renderer, &target);
-    SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_NONE);
-    const int cell = SDL_max(1, PAUSED_CELL * target.w / SDL_max(1, picture_width));
-    const int word_w = (6 * 6 - 1) * cell;
-    const int left = target.x + (target.w - word_w) / 2;
-    const int top = target.y + (target.h - 7 * cell) / 2;
-    SDL_SetRenderDrawColor(renderer, 255, 255, 255, 255);
-    for (int letter = 0; letter < 6; ++letter) {
-        for (int row = 0; row < 7; ++row) {
+    for (const Glyph& glyph : GLYPHS) {
+        if (glyph.letter == letter) return glyph.rows;
+    }
+    return nullptr;  // a space, or a letter the overlays do not use
+}
+
+// Adds a box for every lit cell of `text`, its top-left corner at (left, top).
+static void text_boxes(const char* text, int left, int top, int cell, std::vector<SDL_Rect>& boxes)
+{
+    for (int i = 0; text[i]; ++i) {
+        const uint8_t* rows = glyph_rows(text[i]);
+        for (int row = 0; rows && row < 8; ++row) {
             for (int column = 0; column < 5; ++column) {
-                if (!(PAUSED_GLYPHS[letter][row] & (0x10 >> column))) continue;
-                const SDL_Rect box{left + (letter * 6 + column) * cell, top + row * cell, cell, cell};
-                SDL_RenderFillRect(renderer, &box);
+                if (!(rows[row] & (0x10 >> column))) continue;
+                boxes.push_back({left + (i * 6 + column) * cell, top + row * cell, cell, cell});
             }
         }
     }
 }
 
-// Shows what the texture holds, fitted to the window's present size.
+// Dims the picture where it lies on the screen and writes the overlay over
+// it, scaled with it.
+static void draw_overlay(const SDL_Rect& target)
+{
+    SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_BLEND);
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 160);
+    SDL_RenderFillRect(renderer, &target);
+    SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_NONE);
+    auto cell_of = [&](int cells) { return SDL_max(1, cells * target.w / SDL_max(1, picture_width)); };
+    std::vector<SDL_Rect> boxes;
+    const int small = cell_of(TEXT_CELL);
+    if (overlay == PLATFORM_OVERLAY_PAUSED) {
+        const int big = cell_of(WORD_CELL);
+        const int word_w = (6 * static_cast<int>(sizeof PAUSED_WORD - 1) - 1) * big;
+        const int hint_w = (6 * static_cast<int>(sizeof PAUSED_HINT - 1) - 1) * small;
+        const int top = target.y + (target.h - 7 * big) / 2;
+        text_boxes(PAUSED_WORD, target.x + (target.w - word_w) / 2, top, big, boxes);
+        text_boxes(PAUSED_HINT, target.x + (target.w - hint_w) / 2, top + 7 * big + 5 * small, small, boxes);
+    } else {
+        size_t longest = 0;
+        for (const char* line : KEYS_LINES) longest = SDL_max(longest, SDL_strlen(line));
+        const int lines = static_cast<int>(SDL_arraysize(KEYS_LINES));
+        const int left = target.x + (target.w - (6 * static_cast<int>(longest) - 1) * small) / 2;
+        const int top = target.y + (target.h - (lines * LINE_CELLS - 3) * small) / 2;
+        for (int i = 0; i < lines; ++i) text_boxes(KEYS_LINES[i], left, top + i * LINE_CELLS * small, small, boxes);
+    }
+    SDL_SetRenderDrawColor(renderer, 255, 255, 255, 255);
+    SDL_RenderFillRects(renderer, boxes.data(), static_cast<int>(boxes.size()));
+}
+
+// One axis of a fill: for each pixel of the final size, the picture's pixel
+// it starts from and how much of the next one it takes, of 256. The picture
+// is taken as enlarged `whole` times with blocky pixels and smoothed from
+// there, so only the pixels where two of the picture's meet are mixed.
+struct FillStep {
+    int from;
+    uint32_t next_share;
+};
+static std::vector<FillStep> column_steps;
+static std::vector<FillStep> row_steps;
+
+static void fill_steps(int picture, int final_size, int whole, std::vector<FillStep>& steps)
+{
+    const int enlarged = picture * whole;
+    steps.resize(static_cast<size_t>(final_size));
+    for (int x = 0; x < final_size; ++x) {
+        const double at = SDL_max(0.0, (x + 0.5) * enlarged / final_size - 0.5);
+        const int first = SDL_min(static_cast<int>(at), enlarged - 1);
+        const bool meet = first + 1 < enlarged && first / whole != (first + 1) / whole;
+        steps[static_cast<size_t>(x)] = {first / whole, meet ? static_cast<uint32_t>((at - first) * 256 + 0.5) : 0u};
+    }
+}
+
+static uint32_t mix(uint32_t a, uint32_t b, uint32_t share)
+{
+    const uint32_t keep = 256 - share;
+    const uint32_t red_blue = (((a & 0xFF00FFu) * keep + (b & 0xFF00FFu) * share) >> 8) & 0xFF00FFu;
+    const uint32_t green = (((a & 0xFF00u) * keep + (b & 0xFF00u) * share) >> 8) & 0xFF00u;
+    return 0xFF000000u | red_blue | green;
+}
+
+// The last picture presented, through the palette, at the size it fills.
+// Each of the picture's rows is widened once, into one of two rows kept.
+static void fill_pixels(uint8_t* target, int target_pitch)
+{
+    static std::vector<uint32_t> wide[2];
+    int wide_row[2] = {-1, -1};
+    auto widened = [&](int row) -> const uint32_t* {
+        const int slot = wide_row[0] == row ? 0 : wide_row[1] == row ? 1 : wide_row[0] < wide_row[1] ? 0 : 1;
+        std::vector<uint32_t>& out = wide[slot];
+        if (wide_row[slot] == row) return out.data();
+        wide_row[slot] = row;
+        out.resize(column_steps.size());
+        const uint8_t* from = &shown_pixels[static_cast<size_t>(row) * static_cast<size_t>(picture_width)];
+        for (size_t x = 0; x < out.size(); ++x) {
+            const FillStep step = column_steps[x];
+            const uint32_t colour = argb_table[from[step.from]];
+            out[x] = step.next_share ? mix(colour, argb_table[from[step.from + 1]], step.next_share) : colour;
+        }
+        return out.data();
+    };
+    for (size_t y = 0; y < row_steps.size(); ++y) {
+        auto* to = reinterpret_cast<uint32_t*>(target + static_cast<ptrdiff_t>(y) * target_pitch);
+        const FillStep step = row_steps[y];
+        const uint32_t* first = widened(step.from);
+        if (!step.next_share) {
+            std::memcpy(to, first, column_steps.size() * sizeof *to);
+            continue;
+        }
+        const uint32_t* next = widened(step.from + 1);
+        for (size_t x = 0; x < column_steps.size(); ++x) to[x] = mix(first[x], next[x], step.next_share);
+    }
+}
+
+// Copies the picture onto `target`: whole multiples straight from the
+// texture with blocky pixels, any other size filled on the processor (a
+// renderer's own smoothing, drawn through a whole multiple, costs twice the
+// extra time under SDL's software renderer).
+static void copy_picture(const SDL_Rect& target)
+{
+    const int whole = SDL_max(1, SDL_min(target.w / picture_width, target.h / picture_height));
+    if (integer_scale || (target.w == whole * picture_width && target.h == whole * picture_height)) {
+        SDL_RenderCopy(renderer, texture, nullptr, &target);
+        return;
+    }
+    int w = 0;
+    int h = 0;
+    if (!filled || SDL_QueryTexture(filled, nullptr, nullptr, &w, &h) != 0 || w != target.w || h != target.h) {
+        if (filled) SDL_DestroyTexture(filled);
+        filled = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, target.w, target.h);
+        if (!filled) return;
+        SDL_SetTextureBlendMode(filled, SDL_BLENDMODE_NONE);
+        fill_steps(picture_width, target.w, whole, column_steps);
+        fill_steps(picture_height, target.h, whole, row_steps);
+    }
+    void* pixels = nullptr;
+    int pitch = 0;
+    if (SDL_LockTexture(filled, nullptr, &pixels, &pitch) != 0) return;
+    fill_pixels(static_cast<uint8_t*>(pixels), pitch);
+    SDL_UnlockTexture(filled);
+    SDL_RenderCopy(renderer, filled, nullptr, &target);
+}
+
+// Shows what the texture holds, fitted to the window's size as SDL last
+// learnt it from the window system.
 static void show_texture()
 {
     int out_w = 0;
     int out_h = 0;
     if (SDL_GetRendererOutputSize(renderer, &out_w, &out_h) != 0) return;
-    const SDL_Rect target = letterbox_rect(out_w, out_h, picture_width, picture_height);
+    const SDL_Rect target = integer_scale ? letterbox_rect(out_w, out_h, picture_width, picture_height)
+                                          : fill_rect(out_w, out_h, picture_width, picture_height);
     SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
     SDL_RenderClear(renderer);
-    SDL_RenderCopy(renderer, texture, nullptr, &target);
-    if (paused) draw_paused(target);
+    copy_picture(target);
+    if (overlay != PLATFORM_OVERLAY_NONE) draw_overlay(target);
     SDL_RenderPresent(renderer);
 }
 
@@ -402,25 +616,36 @@ void platform_present(const uint8_t* pixels, int pitch, int width, int height, c
 
 static void toggle_fullscreen()
 {
+    const int display_index = SDL_max(0, SDL_GetWindowDisplayIndex(window));
     if (fullscreen) {
         SDL_SetWindowFullscreen(window, 0);
         // A window of its own gets a frame to move and resize it by.
         SDL_SetWindowBordered(window, SDL_TRUE);
-        SDL_SetWindowSize(window, picture_width, picture_height);
+        SDL_Rect usable{0, 0, picture_width, picture_height};
+        SDL_GetDisplayUsableBounds(display_index, &usable);
+        const int scale = window_scale(usable.w, usable.h, picture_width, picture_height);
+        SDL_SetWindowSize(window, picture_width * scale, picture_height * scale);
         SDL_SetWindowPosition(window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
     } else {
         SDL_SetWindowBordered(window, SDL_FALSE);
+        // The screen's size first, for a desktop without a window manager.
+        SDL_Rect screen{};
+        if (SDL_GetDisplayBounds(display_index, &screen) == 0) {
+            SDL_SetWindowPosition(window, screen.x, screen.y);
+            SDL_SetWindowSize(window, screen.w, screen.h);
+        }
         SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
     }
     fullscreen = !fullscreen;
+    SDL_ShowCursor(fullscreen ? SDL_DISABLE : SDL_ENABLE);
     // The RETURN of the chord is the window's, not the game's.
     hide_return = true;
     if (picture_shown) show_texture();
 }
 
-void platform_show_paused(bool on)
+void platform_show_overlay(PlatformOverlay shown)
 {
-    paused = on;
+    overlay = shown;
     if (window && picture_shown) show_texture();
 }
 
@@ -464,8 +689,9 @@ PlatformEvent platform_poll_event()
     switch (event.type) {
     case SDL_QUIT:
         return PLATFORM_EVENT_QUIT;
-    case SDL_KEYDOWN:  // only Alt+Enter, F12, P, Pause and ESC get past the filter
+    case SDL_KEYDOWN:  // only Alt+Enter, F1, F12, P, Pause and ESC get past the filter
         if (event.key.keysym.scancode == SDL_SCANCODE_F12) return PLATFORM_EVENT_SCREENSHOT;
+        if (event.key.keysym.scancode == SDL_SCANCODE_F1) return PLATFORM_EVENT_KEYS;
         if (event.key.keysym.scancode == SDL_SCANCODE_ESCAPE) return PLATFORM_EVENT_ESCAPE;
         if (event.key.keysym.scancode == SDL_SCANCODE_RETURN) {
             if (!window) break;
@@ -578,5 +804,15 @@ uint32_t platform_ticks() { return static_cast<uint32_t>(SDL_GetTicks64()); }
 // only tells the processor so.
 void platform_spin() { SDL_CPUPauseInstruction(); }
 
-void platform_delay(uint32_t ms) { SDL_Delay(ms); }
 void platform_sleep(uint32_t ms) { SDL_Delay(ms); }
+
+PlatformEvent platform_delay(uint32_t ms)
+{
+    const uint64_t end = SDL_GetTicks64() + ms;
+    for (uint64_t now = SDL_GetTicks64(); now < end; now = SDL_GetTicks64()) {
+        const PlatformEvent event = platform_poll_event();
+        if (event == PLATFORM_EVENT_QUIT || event == PLATFORM_EVENT_ESCAPE) return event;
+        if (event == PLATFORM_EVENT_NONE) SDL_WaitEventTimeout(nullptr, static_cast<int>(end - now));
+    }
+    return PLATFORM_EVENT_NONE;
+}

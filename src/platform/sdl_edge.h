@@ -218,6 +218,11 @@ void key_state_add_pad(const PadReading& pad, uint8_t* key_state);
 // multiple of its size that fits, centred; where not even one fits, the
 // largest size of the picture's shape that does.
 SDL_Rect letterbox_rect(int out_w, int out_h, int picture_w, int picture_h);
+// The largest rectangle of the picture's shape that fits, centred.
+SDL_Rect fill_rect(int out_w, int out_h, int picture_w, int picture_h);
+// The largest whole multiple of the picture that fits a desktop's usable
+// area; at least 1.
+int window_scale(int usable_w, int usable_h, int picture_w, int picture_h);
 
 // Whether an OpenGL renderer, by the name its driver gives (GL_RENDERER),
 // draws on the processor: Mesa's llvmpipe, softpipe and swrast.

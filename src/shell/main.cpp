@@ -8,6 +8,7 @@
 //   kestrava [--data DIR] [--record FILE | --play FILE] [the player's settings]
 //   kestrava --check-data [DIR] [--verbose]
 //   kestrava [--data DIR] --import PICTURE NAME.bmp
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -54,28 +55,35 @@ static const char USAGE[] =
     "Settings:\n"
     "  --music-volume N    music volume, 0 (silence) to 100 (the default)\n"
     "  --effects-volume N  sound effects volume, 0 to 100 (the default)\n"
-    "  --gentle            sleep through most of each frame's wait: a cooler\n"
-    "                      processor, the same pace\n"
+    "  --busy-clock        wait out each frame busily, not asleep (a whole core\n"
+    "                      for the game; late frames on a machine doing other\n"
+    "                      work); --gentle asks for the default sleeping clock\n"
+    "  --integer-scale     scale the picture by whole numbers only, black bars\n"
+    "                      around (by default it fills the screen as far as 4:3\n"
+    "                      allows, smoothed past the largest whole multiple)\n"
     "  --steady-colours    flashing texts keep each colour for half a second,\n"
     "                      none of them dark\n"
     "  --soundfont PATH    the General MIDI soundfont to try first (then those\n"
     "                      of SDL_SOUNDFONTS, colon-separated, then the system's)\n"
     "  --no-focus-pause    play on when the window loses the keyboard's focus\n"
     "  --no-splash-wait    go on from the splash at once instead of after 4 seconds\n"
-    "  --fullscreen, --window  start fullscreen (the default) or in a window\n"
+    "  --fullscreen, --window  start fullscreen (the default) or in a window, the\n"
+    "                      largest whole multiple of 640 x 480 the desktop holds\n"
     "An option's value may also be given as --name=value; a value that begins\n"
     "with -- only so (--record=./--window).\n"
     "The same settings, as 'name = value' lines (music-volume, effects-volume,\n"
-    "gentle, steady-colours, soundfont, fullscreen, focus-pause, splash-wait; yes or\n"
-    "no for the switches), are read from $XDG_CONFIG_HOME/kestrava/kestrava.conf,\n"
-    "else ~/.config/kestrava/kestrava.conf; the command line overrides them. A # at\n"
-    "a line's start or after a space starts a comment; a value holding ' #' is\n"
+    "busy-clock, integer-scale, steady-colours, soundfont, fullscreen, focus-pause,\n"
+    "splash-wait; yes or no for the switches; gentle = yes is the default clock),\n"
+    "are read from $XDG_CONFIG_HOME/kestrava/kestrava.conf, else\n"
+    "~/.config/kestrava/kestrava.conf; the command line overrides them. A # at a\n"
+    "line's start or after a space starts a comment; a value holding ' #' is\n"
     "written in double quotes. The game writes only that file's fullscreen value,\n"
     "when Alt+Enter changes the mode, and never a read-only or hard-linked file.\n"
     "Keys: UP thrust, DOWN brake, LEFT and RIGHT turn, SPACE fire, RETURN start,\n"
-    "P or Pause pause, ESC quit, Alt+Enter window or fullscreen, F12 screenshot.\n"
-    "Losing the window's focus pauses too. Game controllers play as well: D-pad or\n"
-    "left stick, A fire, B brake, Start; Back held for a second quits.\n";
+    "P or Pause pause, F1 the keys, ESC quit, Alt+Enter window or fullscreen,\n"
+    "F12 screenshot. Losing the window's focus pauses too. Game controllers play\n"
+    "as well: D-pad or left stick, A fire, B brake, Start; Back held for a second\n"
+    "quits.\n";
 
 static int usage_error(const std::string& what)
 {
@@ -89,7 +97,7 @@ static int usage_error(const std::string& what)
 static int settings_option(int argc, char** argv, int& i, std::vector<std::pair<std::string, std::string>>& chosen)
 {
     const std::string a = argv[i];
-    if (a == "--gentle" || a == "--steady-colours") {
+    if (a == "--gentle" || a == "--steady-colours" || a == "--busy-clock" || a == "--integer-scale") {
         chosen.emplace_back(a.substr(2), "yes");
         return 1;
     }
@@ -129,6 +137,19 @@ static bool same_folder(const std::string& a, const std::string& b)
     return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
+// "a, b or c", the working directory by its path.
+static std::string folder_list(const std::vector<DataFolder>& folders)
+{
+    char here[4096];
+    const std::string cwd = getcwd(here, sizeof here) ? here : ".";
+    std::string list;
+    for (size_t i = 0; i < folders.size(); ++i) {
+        list += i == 0 ? "" : i + 1 == folders.size() ? " or " : ", ";
+        list += folders[i].path == "." ? cwd : folders[i].path;
+    }
+    return list;
+}
+
 // The folders each data file is looked for in, in order: the data folder;
 // behind a --data folder, the working directory when it holds the game's
 // data (a mod tried out in the build's data folder); then the installed data:
@@ -158,11 +179,36 @@ static std::vector<DataFolder> data_folder_chain(const char* data_folder, std::s
         chain.push_back(folder);
         have_installed = have_installed || folder.origin == DATA_FROM_INSTALLED;
     }
-    char here[4096];
-    const std::string cwd = getcwd(here, sizeof here) ? here : ".";
-    for (size_t i = 0; i < tried.size(); ++i)
-        looked += (i == 0 ? "" : i + 1 == tried.size() ? " or " : ", ") + (tried[i].path == "." ? cwd : tried[i].path);
+    looked = folder_list(tried);
     return chain;
+}
+
+// Every data file is there and can be read before the splash shows, so that
+// a missing one is told at once rather than after it; the files are decoded
+// later, in the game's order. Each fault is one line, a missing file's naming
+// the folders that hold the game's data, or all tried when none does; with
+// no data at all, the first file's line says it.
+static bool data_files_readable(const std::string& tried)
+{
+    const std::string looked_in = data_folders().size() > 1 ? folder_list(data_folders()) : tried;
+    std::vector<std::string> faults;
+    int missing = 0;
+    for (int i = 0; i < DATA_FILE_COUNT; ++i) {
+        const auto file = static_cast<DataFile>(i);
+        const int fd = open(data_path(file), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        struct stat st {};
+        const int fault = fd < 0 ? errno : fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
+        if (fd >= 0) close(fd);
+        missing += fault == ENOENT;
+        if (fault == ENOENT) {
+            faults.push_back(std::string(data_file_name(file)) + ": " + std::strerror(fault) + " in " + looked_in);
+        } else if (fault) {
+            faults.push_back(std::string(data_path(file)) + ": " + std::strerror(fault));
+        }
+    }
+    if (missing == DATA_FILE_COUNT) faults.resize(1);
+    for (const std::string& fault : faults) std::fprintf(stderr, "kestrava: %s\n", fault.c_str());
+    return faults.empty();
 }
 
 static bool is_folder(const char* path)
@@ -297,14 +343,17 @@ int main(int argc, char** argv)
 
     int code = 1;
     bool started = false;
-    if (data_origin(DATA_SPLASH) == DATA_NOWHERE) {
-        std::fprintf(stderr, "kestrava: %s: %s in %s\n", data_file_name(DATA_SPLASH), std::strerror(ENOENT),
-                     looked_in.c_str());
-    } else if ((started = startup_all() == 1)) {
-        code = main_loop();
-    } else {
-        const char* why = report_text();
-        std::fprintf(stderr, "kestrava: %s\n", why[0] ? why : "start-up failed");
+    if (data_files_readable(looked_in)) {
+        const int start = startup_all();
+        started = start == 1;
+        if (started) {
+            code = main_loop();
+        } else if (start == STARTUP_QUIT) {
+            code = 0;
+        } else {
+            const char* why = report_text();
+            std::fprintf(stderr, "kestrava: %s\n", why[0] ? why : "start-up failed");
+        }
     }
     shutdown_all();
     if (record && !started) {

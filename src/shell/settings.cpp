@@ -50,7 +50,8 @@ constexpr const char* VOLUME_VALUES = "a whole number from 0 to 100";
 constexpr const char* SWITCH_VALUES = "yes or no (or on/off, true/false, 1/0, in any case)";
 constexpr const char* SOUNDFONT_VALUES = "a file name of at most 4096 bytes";
 constexpr const char* SETTING_NAMES =
-    "music-volume, effects-volume, gentle, steady-colours, soundfont, fullscreen, focus-pause, splash-wait";
+    "music-volume, effects-volume, busy-clock, integer-scale, steady-colours, soundfont, fullscreen, focus-pause, "
+    "splash-wait";
 
 // One line of the file, as offsets into it so that a rewrite can keep every
 // other byte. A `#` at the line's start or after a space or tab starts a
@@ -145,8 +146,8 @@ std::string quoted(std::string_view text)
 const char* settings_values(std::string_view name)
 {
     if (name == "music-volume" || name == "effects-volume") return VOLUME_VALUES;
-    if (name == "gentle" || name == "steady-colours" || name == "focus-pause" || name == "fullscreen" ||
-        name == "splash-wait")
+    if (name == "busy-clock" || name == "integer-scale" || name == "gentle" || name == "steady-colours" ||
+        name == "focus-pause" || name == "fullscreen" || name == "splash-wait")
         return SWITCH_VALUES;
     if (name == "soundfont") return SOUNDFONT_VALUES;
     return nullptr;
@@ -156,7 +157,14 @@ bool settings_set(Settings& settings, std::string_view name, std::string_view va
 {
     if (name == "music-volume") return parse_volume(value, settings.music_volume);
     if (name == "effects-volume") return parse_volume(value, settings.effects_volume);
-    if (name == "gentle") return parse_switch(value, settings.gentle);
+    if (name == "busy-clock") return parse_switch(value, settings.busy_clock);
+    if (name == "integer-scale") return parse_switch(value, settings.integer_scale);
+    if (name == "gentle") {
+        bool gentle = false;
+        if (!parse_switch(value, gentle)) return false;
+        settings.busy_clock = !gentle;
+        return true;
+    }
     if (name == "steady-colours") return parse_switch(value, settings.steady_colours);
     if (name == "focus-pause") return parse_switch(value, settings.focus_pause);
     if (name == "splash-wait") return parse_switch(value, settings.splash_wait);

@@ -12,7 +12,8 @@
 struct Settings {
     int music_volume = 100;    // 0 silence, 100 the game's own mix
     int effects_volume = 100;
-    bool gentle = false;       // the frame clock sleeps most of its wait
+    bool busy_clock = false;   // the frame clock spins through its whole wait
+    bool integer_scale = false;  // the picture only at whole multiples
     bool steady_colours = false;
     bool focus_pause = true;   // losing the window's focus pauses
     bool fullscreen = true;
@@ -31,10 +32,11 @@ struct SettingsProblem {
     std::string what;  // why the line was not understood
 };
 
-// Sets one setting by its name (`music-volume`, `gentle`, ...); volumes take
-// 0 to 100, the switches yes/no (true/false, on/off, 1/0, in any case).
-// Returns false, and leaves the settings as they were, when the name or the
-// value is not one.
+// Sets one setting by its name (`music-volume`, `busy-clock`, ...); volumes
+// take 0 to 100, the switches yes/no (true/false, on/off, 1/0, in any case).
+// `gentle`, the clock's older name, is the default clock when yes, the busy
+// one when no. Returns false, and leaves the settings as they were, when the
+// name or the value is not one.
 bool settings_set(Settings& settings, std::string_view name, std::string_view value);
 // The values a setting takes, in words ("a whole number from 0 to 100");
 // null when the name is no setting.

@@ -46,9 +46,10 @@ void shell_use_settings(const Settings& settings, const std::string& file)
     pause_on_focus_loss = settings.focus_pause;
     splash_wait = settings.splash_wait;
     mixer_set_volumes(settings.music_volume, settings.effects_volume);
-    clock_set_gentle(settings.gentle);
+    clock_set_busy(settings.busy_clock);
     set_steady_colours(settings.steady_colours);
     platform_choose_fullscreen(settings.fullscreen);
+    platform_choose_integer_scale(settings.integer_scale);
     std::vector<std::string> soundfonts;
     if (!settings.soundfont.empty()) soundfonts.push_back(settings.soundfont);
     if (const char* list = std::getenv("SDL_SOUNDFONTS")) {
@@ -73,7 +74,9 @@ int startup_all()
     if (!platform_window_open("Kestrava", SCREEN_WIDTH, SCREEN_HEIGHT)) return 0;
     display.window_open = 1;
     if (!display_init() || !load_splash()) return 0;
-    if (splash_wait) platform_delay(SPLASH_MS);
+    // A window that ignores its close button is at fault, even during the
+    // splash: the close button and ESC end the game there at once.
+    if (splash_wait && platform_delay(SPLASH_MS) != PLATFORM_EVENT_NONE) return STARTUP_QUIT;
     if (!load_screen_images()) return 0;
     if (!sfx_init() || !midi_init()) return 0;
     if (!keyboard_init()) {
@@ -99,12 +102,15 @@ int shell_frame()
     return 1;
 }
 
-static void set_paused(bool& paused, bool on)
+// The game is paused while an overlay shows: PAUSED, or the keys.
+static void show_overlay(PlatformOverlay& shown, PlatformOverlay wanted)
 {
-    if (paused == on) return;
-    paused = on;
-    platform_audio_pause(on);
-    platform_show_paused(on);
+    if (shown == wanted) return;
+    if ((shown == PLATFORM_OVERLAY_NONE) != (wanted == PLATFORM_OVERLAY_NONE)) {
+        platform_audio_pause(wanted != PLATFORM_OVERLAY_NONE);
+    }
+    shown = wanted;
+    platform_show_overlay(wanted);
 }
 
 // ESC closes the window (the presenter); the quit event that answers it ends the
@@ -114,7 +120,7 @@ static void set_paused(bool& paused, bool on)
 // recording latch, so a recording gets no line for it.
 int main_loop()
 {
-    bool paused = false;
+    PlatformOverlay shown = PLATFORM_OVERLAY_NONE;
     for (;;) {
         const PlatformEvent event = platform_poll_event();
         if (event == PLATFORM_EVENT_QUIT) break;
@@ -122,9 +128,17 @@ int main_loop()
         if (event == PLATFORM_EVENT_FULLSCREEN && keep_fullscreen_choice) {
             keep_fullscreen_choice = settings_save_fullscreen(settings_file, platform_fullscreen());
         }
-        if (event == PLATFORM_EVENT_PAUSE) set_paused(paused, !paused);
-        if (event == PLATFORM_EVENT_FOCUS_LOST && pause_on_focus_loss) set_paused(paused, true);
-        if (paused) {
+        const bool paused = shown != PLATFORM_OVERLAY_NONE;
+        if (event == PLATFORM_EVENT_PAUSE) {
+            show_overlay(shown, paused ? PLATFORM_OVERLAY_NONE : PLATFORM_OVERLAY_PAUSED);
+        }
+        if (event == PLATFORM_EVENT_KEYS) {
+            show_overlay(shown, shown == PLATFORM_OVERLAY_KEYS ? PLATFORM_OVERLAY_NONE : PLATFORM_OVERLAY_KEYS);
+        }
+        if (event == PLATFORM_EVENT_FOCUS_LOST && pause_on_focus_loss && !paused) {
+            show_overlay(shown, PLATFORM_OVERLAY_PAUSED);
+        }
+        if (shown != PLATFORM_OVERLAY_NONE) {
             uint8_t keys[256];
             platform_keyboard_read(keys);
             if (keys[DIK_ESCAPE] || event == PLATFORM_EVENT_ESCAPE) break;
@@ -134,7 +148,7 @@ int main_loop()
         if (keyboard_play_finished()) break;
         shell_frame();
     }
-    set_paused(paused, false);
+    show_overlay(shown, PLATFORM_OVERLAY_NONE);
     return 0;
 }
 

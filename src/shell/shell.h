@@ -12,7 +12,7 @@
 extern World world;
 
 // The player's settings for the game about to start: volumes, the clock,
-// steady colours, the soundfonts (the one named, then those of
+// the scaling, steady colours, the soundfonts (the one named, then those of
 // SDL_SOUNDFONTS, then the game's own), the window's mode and the pause on
 // focus loss. Alt+Enter's choice is written back to `settings_file` (empty:
 // there is none, which the first Alt+Enter says). Called before startup_all; without it the game is as it
@@ -22,7 +22,9 @@ void shell_use_settings(const Settings& settings, const std::string& settings_fi
 // Window, display, the splash (and its wait, unless the settings skip it),
 // the screen images, sound, music, keyboard, assets, the first game and the
 // intro.
-// Returns 1, or 0 with the reason left in report_text().
+// Returns 1, or 0 with the reason left in report_text(), or STARTUP_QUIT
+// when the player ended the game during the splash.
+constexpr int STARTUP_QUIT = -1;
 int startup_all();
 // One frame as the player sees it: the clock's mark, the keys, the rules and
 // the presenter. Returns 0, doing nothing, once ESC has been seen, else 1.

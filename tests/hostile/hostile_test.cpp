@@ -128,9 +128,9 @@ std::vector<Case> hostile_cases()
         {"MidiRandomBytes", DATA_MUSIC_7, random_bytes(5000, 11), "not a Standard MIDI File"},
         {"MidiRandomTrack", DATA_MUSIC_CLASSIC, midi_random, "a track ends inside a channel event"},
     };
-    // Each file missing in turn; in the real game the last it loads, after every other loader.
+    // Each file missing in turn (the real game looks before it starts: NoData).
     for (int f = 0; f < int(DATA_FILE_COUNT); ++f)
-        cases.push_back({"Missing" + std::to_string(f), DataFile(f), {}, "No such file or directory", f == DATA_SHEET_SHIP});
+        cases.push_back({"Missing" + std::to_string(f), DataFile(f), {}, "No such file or directory"});
     return cases;
 }
 
@@ -214,12 +214,19 @@ TEST(OddFiles, TopDownSheetGivesTheSamePictures)
     }
 }
 
-// Without the splash there is no data at all: the game says where it looked.
-TEST(NoData, TheGameSaysWhereItLooked)
+// Every missing file is named with the folders looked in, before the window
+// opens (there is no display here to open), the last loaded too.
+TEST(NoData, TheGameSaysWhereItLookedBeforeTheWindow)
 {
     TempDir data(DATA);
     fs::remove(data.dir / data_file_name(DATA_SPLASH));
-    const Ended e = game_fails(data, "kestrava: splash.bmp: No such file or directory in " + data.path() + ", ");
+    fs::remove(data.dir / data_file_name(DATA_SHEET_SHIP));
+    Program game({KESTRAVA_GAME}, data.dir, {}, {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"});
+    const Ended e = game.wait(60s);
+    const std::string looked = " in " + data.path() + ", ";
+    EXPECT_TRUE(e.exited && e.status == 1 && count_lines(e.err) == 2) << e.status << ": " << e.err;
+    EXPECT_EQ(e.err.rfind("kestrava: splash.bmp: No such file or directory" + looked, 0), 0u) << e.err;
+    EXPECT_NE(e.err.find("\nkestrava: PlayerShip.bmp: No such file or directory" + looked), std::string::npos) << e.err;
     EXPECT_NE(e.err.find("/share/games/kestrava or /"), std::string::npos) << e.err;
 }
 

@@ -1,5 +1,6 @@
-// The player's comforts at the SDL edge: the pause keys and focus loss as
-// events, the dimmed picture with PAUSED drawn over it and never into it, a
+// The player's comforts at the SDL edge: the pause keys, F1 and focus loss as
+// events, the dimmed picture with PAUSED and its hint or the keys drawn over
+// it and never into it, the splash's wait ended by ESC or a quit, a
 // pad's Back held a second, the volumes through SDL's disk audio driver, the
 // soundfonts in the player's order, and which OpenGL drivers are software.
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -39,6 +41,7 @@ TEST(PauseAtTheEdge, KeysAndFocusLossAreReportedAndThePictureIsDimmedOnScreenOnl
     push_key(SDL_SCANCODE_P);
     push_key(SDL_SCANCODE_P, KMOD_NONE, 1);  // held: no second pause
     push_key(SDL_SCANCODE_PAUSE);
+    push_key(SDL_SCANCODE_F1);
     SDL_Event focus{};
     focus.type = SDL_WINDOWEVENT;
     focus.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
@@ -46,35 +49,52 @@ TEST(PauseAtTheEdge, KeysAndFocusLossAreReportedAndThePictureIsDimmedOnScreenOnl
     SDL_PushEvent(&focus);
     EXPECT_EQ(platform_poll_event(), PLATFORM_EVENT_PAUSE);
     EXPECT_EQ(platform_poll_event(), PLATFORM_EVENT_PAUSE);
+    EXPECT_EQ(platform_poll_event(), PLATFORM_EVENT_KEYS);
     EXPECT_EQ(platform_poll_event(), PLATFORM_EVENT_FOCUS_LOST);
 
     const std::vector<uint8_t> picture(static_cast<size_t>(W) * H, 7);
     Palette palette{};
     palette[7] = Colour{200, 100, 50, 255};
     platform_present(picture.data(), W, W, H, palette.data());
+    // The colour at the picture's corner, and the white of the letters
+    // above, across and below the band where PAUSED goes.
     auto screen = [] {
         int w = 0, h = 0;
         SDL_GetRendererOutputSize(sdl_edge_renderer(), &w, &h);
         std::vector<uint32_t> px(static_cast<size_t>(w) * static_cast<size_t>(h));
         EXPECT_EQ(SDL_RenderReadPixels(sdl_edge_renderer(), nullptr, SDL_PIXELFORMAT_ARGB8888, px.data(), w * 4), 0);
-        const SDL_Rect box = letterbox_rect(w, h, W, H);
-        int white = 0;
+        const SDL_Rect box = fill_rect(w, h, W, H);
+        std::array<int, 3> white{};
         for (int y = box.y; y < box.y + box.h; ++y) {
-            for (int x = box.x; x < box.x + box.w; ++x) white += (px[size_t(y * w + x)] & 0xFFFFFF) == 0xFFFFFF;
+            const int row = (y - box.y) * H / box.h;  // in the picture's rows
+            const size_t band = row < 210 ? 0 : row < 265 ? 1 : 2;
+            for (int x = box.x; x < box.x + box.w; ++x) white[band] += (px[size_t(y * w + x)] & 0xFFFFFF) == 0xFFFFFF;
         }
         return std::make_pair(px[size_t(box.y * w + box.x)] & 0xFFFFFF, white);
     };
-    EXPECT_EQ(screen(), std::make_pair(0xC86432u, 0));
-    platform_show_paused(true);
-    const auto [corner, white] = screen();
-    EXPECT_TRUE(corner >> 16 > 0 && corner >> 16 < 0x60u && white > 1000)
-        << "dimmed yet seen, and the word: " << std::hex << corner << std::dec << " " << white;
+    const std::array<int, 3> none{};
+    EXPECT_EQ(screen(), std::make_pair(0xC86432u, none));
+    // PAUSED across the middle, how to go on under it, nothing far above;
+    // the keys from high to low.
+    for (PlatformOverlay overlay : {PLATFORM_OVERLAY_PAUSED, PLATFORM_OVERLAY_KEYS}) {
+        platform_show_overlay(overlay);
+        const auto [corner, white] = screen();
+        EXPECT_TRUE(corner >> 16 > 0 && corner >> 16 < 0x60u) << "dimmed yet seen: " << std::hex << corner;
+        EXPECT_TRUE(overlay == PLATFORM_OVERLAY_PAUSED ? white[0] == 0 && white[1] > 1000 && white[2] > 200
+                                                       : white[0] > 1000 && white[1] > 1000 && white[2] > 1000)
+            << overlay << ": " << white[0] << " " << white[1] << " " << white[2];
+    }
     // The picture the game presented, and that F12 saves, is untouched.
     const PlatformPicture kept = platform_picture();
     ASSERT_NE(kept.pixels, nullptr);
     EXPECT_TRUE(std::all_of(kept.pixels, kept.pixels + W * H, [](uint8_t p) { return p == 7; }));
-    platform_show_paused(false);
-    EXPECT_EQ(screen(), std::make_pair(0xC86432u, 0));
+    platform_show_overlay(PLATFORM_OVERLAY_NONE);
+    EXPECT_EQ(screen(), std::make_pair(0xC86432u, none));
+    // The splash's wait, an hour long, ends on ESC or the close button.
+    push_key(SDL_SCANCODE_ESCAPE);
+    EXPECT_EQ(platform_delay(3600 * 1000), PLATFORM_EVENT_ESCAPE);
+    platform_window_destroy();
+    EXPECT_EQ(platform_delay(3600 * 1000), PLATFORM_EVENT_QUIT);
     platform_window_close();
 }
 

@@ -1,6 +1,7 @@
 // The window of the player's edge under SDL's dummy video driver: the
-// letterbox, the picture as it reaches the screen, the window toggle, what
-// the event filter lets through, opening and closing.
+// letterbox and the fill, the picture as it reaches the screen, the window
+// toggle and the pointer, what the event filter lets through, opening and
+// closing.
 #include <gtest/gtest.h>
 
 #include "../support/env.h"
@@ -14,9 +15,22 @@ constexpr int W = 640, H = 480;
 uint32_t argb_of(const Colour& c) { return 0xFF000000u | uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b; }
 
 // Where the picture goes in the window: whole multiples centred, else the
-// picture's shape; and its colours.
-TEST(Picture, LetterboxAndPaletteConversion)
+// picture's shape; filled, the largest of its shape; the window's multiple
+// on a desktop; and its colours.
+TEST(Picture, LetterboxFillWindowAndPaletteConversion)
 {
+    const std::pair<std::array<int, 2>, SDL_Rect> fills[] = {
+        {{1366, 768}, {171, 0, 1024, 768}}, {{1600, 900}, {200, 0, 1200, 900}},
+        {{1280, 1024}, {0, 32, 1280, 960}}, {{640, 480}, {0, 0, 640, 480}}, {{0, 480}, {0, 0, 0, 0}},
+    };
+    for (const auto& [out, want] : fills) {
+        const SDL_Rect r = fill_rect(out[0], out[1], W, H);
+        EXPECT_TRUE(r.x == want.x && r.y == want.y && r.w == want.w && r.h == want.h)
+            << out[0] << "x" << out[1] << " fills " << r.x << "," << r.y << " " << r.w << "x" << r.h;
+    }
+    EXPECT_EQ((std::array{window_scale(1920, 1050, W, H), window_scale(1366, 740, W, H), window_scale(2560, 1400, W, H),
+                          window_scale(600, 400, W, H)}),
+              (std::array{2, 1, 2, 1}));
     const std::pair<std::array<int, 2>, SDL_Rect> cases[] = {
         {{640, 480}, {0, 0, 640, 480}},       {{1920, 1080}, {320, 60, 1280, 960}},
         {{2560, 1440}, {320, 0, 1920, 1440}}, {{800, 600}, {80, 60, 640, 480}},
@@ -82,10 +96,12 @@ class Window : public ::testing::Test {
 };
 
 // Fullscreen at first; Alt+Enter toggles a resizable window of the picture's
-// size and back, once however long it is held; RETURN alone or with another
-// modifier is the game's.
+// size (all the dummy desktop holds) and back, once however long it is held;
+// the pointer shows in the window only. RETURN alone or with another modifier
+// is the game's. Integer scaling shows today's picture, pixel for pixel.
 TEST_F(Window, OpensFullscreenShowsThePictureAndAltEnterTogglesAWindow)
 {
+    platform_choose_integer_scale(true);
     EXPECT_TRUE(fullscreen_on_the_desktop() && (SDL_GetWindowFlags(sdl_edge_window()) & SDL_WINDOW_BORDERLESS));
     EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
     present_and_check(W + 16, test_palette(0));  // a surface's rows may be longer than the picture
@@ -100,12 +116,42 @@ TEST_F(Window, OpensFullscreenShowsThePictureAndAltEnterTogglesAWindow)
         const Uint32 flags = SDL_GetWindowFlags(sdl_edge_window());
         const bool windowed = !sdl_edge_fullscreen() && !(flags & SDL_WINDOW_FULLSCREEN) && flags & SDL_WINDOW_RESIZABLE;
         EXPECT_TRUE(alt == KMOD_LALT ? windowed && w == W && h == H : fullscreen_on_the_desktop()) << w << "x" << h;
+        EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), alt == KMOD_LALT ? SDL_ENABLE : SDL_DISABLE);
         present_and_check(W, test_palette(0));
     }
     push_key(SDL_SCANCODE_RETURN);
     push_key(SDL_SCANCODE_RETURN, KMOD_LCTRL);
     drain_events();
     EXPECT_TRUE(fullscreen_on_the_desktop());
+    platform_choose_integer_scale(false);
+}
+
+// Filled past a whole multiple, every picture pixel keeps one width: scaled
+// up by whole numbers first, only the rest smoothed. A stretch of the picture
+// itself smooths nearly every column (or, blocky, leaves them uneven).
+TEST_F(Window, FillsTheWindowSharply)
+{
+    push_key(SDL_SCANCODE_RETURN, KMOD_LALT);
+    drain_events();
+    SDL_SetWindowSize(sdl_edge_window(), 1500, 1050);
+    drain_events();
+    std::vector<uint8_t> stripes(size_t(W) * H);
+    for (size_t i = 0; i < stripes.size(); ++i) stripes[i] = uint8_t(i % 2);
+    Palette palette{};
+    palette[0] = Colour{200, 100, 50, 255};
+    palette[1] = Colour{50, 100, 200, 255};
+    platform_present(stripes.data(), W, W, H, palette.data());
+    std::vector<uint32_t> row(1500);
+    const SDL_Rect middle{0, 525, 1500, 1};
+    ASSERT_EQ(SDL_RenderReadPixels(sdl_edge_renderer(), &middle, SDL_PIXELFORMAT_ARGB8888, row.data(), 4 * 1500), 0);
+    int pure = 0;
+    for (int x = 50; x < 1450; ++x) {
+        const uint32_t c = row[size_t(x)] & 0xFFFFFF;
+        pure += c == 0xC86432 || c == 0x3264C8;
+    }
+    EXPECT_TRUE((row[49] & 0xFFFFFF) == 0 && (row[50] & 0xFFFFFF) != 0 && (row[1449] & 0xFFFFFF) != 0 &&
+                (row[1450] & 0xFFFFFF) == 0) << "the picture is not 1400 wide at 50";
+    EXPECT_TRUE(pure > 700 && pure < 1400) << pure << " of 1400 columns in a picture colour";
 }
 
 // One event is taken a frame; what the game never reads (keys, text, the
