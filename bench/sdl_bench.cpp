@@ -210,7 +210,7 @@ Latency effect_latency(int plays)
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", out.c_str(), 1);
     sfx_init();
-    const int id = sfx_load_wav(effect.c_str(), 0);
+    const int id = sfx_load_wav(effect.c_str());
     const int fd = open(out.c_str(), O_RDONLY);
     if (!sfx_device_open() || id < 0 || fd < 0) {
         std::fprintf(stderr, "kestrava_bench_sdl: no disk audio: %s\n", report_text());
@@ -247,7 +247,7 @@ Latency effect_latency(int plays)
         // A moment anywhere in the device's period.
         std::this_thread::sleep_for(std::chrono::microseconds(5000 + phase() % 12000));
         const auto played = Clock::now();
-        sfx_play(id, 0);
+        sfx_play(id);
         while (sfx_status(id) == DSBSTATUS_PLAYING && seconds_since(played) < 1.0) std::this_thread::sleep_for(50us);
         result.ms.push_back(seconds_since(played) * 1e3);
         long first = -1;
@@ -258,11 +258,11 @@ Latency effect_latency(int plays)
     result.buffer_ms = seconds_since(start) * 1e3 / (double(frames_read - start_frames) / MIX_BUFFER_FRAMES);
     // The device's own periods: played again as soon as one was mixed, each
     // wait ends at the next callback.
-    sfx_play(id, 0);
+    sfx_play(id);
     while (sfx_status(id) == DSBSTATUS_PLAYING) std::this_thread::sleep_for(50us);
     auto last = Clock::now();
     for (int k = 0; k < plays; ++k) {
-        sfx_play(id, 0);
+        sfx_play(id);
         while (sfx_status(id) == DSBSTATUS_PLAYING) std::this_thread::sleep_for(50us);
         const auto now = Clock::now();
         result.periods.push_back(std::chrono::duration<double>(now - last).count() * 1e3);

@@ -1,6 +1,5 @@
-// The replay runner: the key-script rules, the binding trace format, its
-// options and picture dumps, and the golden runs that pin every rule of the
-// game.
+// The replay runner: the key-script rules, its options and picture dumps, and
+// the golden runs that pin every rule of the game and the trace's format.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -35,14 +34,6 @@ std::vector<std::string> lines_of(const std::string& text)
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
-}
-
-size_t words_in(const std::string& line)
-{
-    std::istringstream in(line);
-    size_t n = 0;
-    for (std::string w; in >> w;) ++n;
-    return n;
 }
 
 }  // namespace
@@ -80,30 +71,15 @@ TEST(KeyScript, LinesWordsCommentsAndRoundTrips)
     keyscript_key_state(SCRIPT_UP | SCRIPT_ESC, keys);
     EXPECT_EQ(keys[200] && keys[1], true);
     EXPECT_EQ(std::count(keys, keys + 256, 0), 254);
-}
-
-TEST(Replay, TraceBlocksHaveTheBindingShape)
-{
-    const Ended r = replay("RETURN\nUP SPACE\n\n");
-    ASSERT_EQ(r.status, 0) << r.err;
-    const std::vector<std::string> lines = lines_of(r.out);
-    ASSERT_EQ(lines.size(), 4u * 43u);
-    for (size_t b = 0; b < 4; ++b) {
-        EXPECT_EQ(lines[b * 43].rfind("F " + std::to_string(b) + " ", 0), 0u);
-        EXPECT_EQ(words_in(lines[b * 43]), 17u);
-        EXPECT_EQ(words_in(lines[b * 43 + 1]), 9u);
-        EXPECT_EQ(words_in(lines[b * 43 + 2]), 10u);
-        for (int i = 0; i < 30; ++i) EXPECT_EQ(lines[b * 43 + 3 + i].rfind("A " + std::to_string(i) + " ", 0), 0u);
-        for (int i = 0; i < 10; ++i) EXPECT_EQ(words_in(lines[b * 43 + 33 + i]), 10u);
-    }
-    // Frame 0: after the first game's set-up and the intro's.
-    EXPECT_EQ(lines[0], "F 0 40 1 0 3 3 0 0 0 0 1350 480 0 2530505172 0 0");
-    EXPECT_EQ(lines[1], "S 100 600 240 0 0 0 0 0");
-    EXPECT_EQ(lines[3], "A 0 100 0 94 3 1 6 0 3 0");
-    EXPECT_EQ(lines[33], "P 0 300 0 0 0 0 0 0 0");
-    // RETURN left the intro in frame 1; the shot of frame 2 is in flight.
-    EXPECT_EQ(lines[43].substr(0, 7), "F 1 10 ");
-    EXPECT_EQ(lines[2 * 43 + 33].substr(0, 8), "P 0 100 ");
+    // Endless input ends at the bounds, not in the machine's memory (endless
+    // bytes: ModFolder.EndlessKeyScriptEndsWithOneLine).
+    const std::string at_the_bound(KEYSCRIPT_MAX_LINE_BYTES, ' '), empty_lines(KEYSCRIPT_MAX_LINES + 1, '\n');
+    EXPECT_EQ(keyscript_parse(at_the_bound.data(), at_the_bound.size(), frames, error), 1);
+    ASSERT_EQ(keyscript_parse(empty_lines.data(), empty_lines.size() - 1, frames, error), 1);
+    EXPECT_EQ(frames.size(), KEYSCRIPT_MAX_LINES) << "24 hours of play are read";
+    EXPECT_EQ(keyscript_parse(empty_lines.data(), empty_lines.size(), frames, error), 0);
+    EXPECT_EQ(std::pair(keyscript_fault_text(error), frames.size()),
+              std::pair(std::string("more than 2880000 lines (24 hours of play)"), size_t{0}));
 }
 
 TEST(Replay, FramesEscapeEmptyScriptsAndRefusals)

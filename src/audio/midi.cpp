@@ -28,10 +28,10 @@
 #include "formats/midi_file.h"
 #include "platform/platform.h"
 
-static std::array<MidiSlot, MUSIC_SLOTS> music_bank;
-static int current_track = -1;
-static fluid_settings_t* synth_settings;
-static fluid_synth_t* synth;
+static std::array<MidiSlot, MUSIC_SLOTS> music_bank;  // indexed by id
+static int current_track = -1;                         // the id that plays, -1 for none
+static fluid_settings_t* synth_settings;               // the synthesiser's, while it exists
+static fluid_synth_t* synth;                           // null without a device or a soundfont
 
 // The synthesiser's first complaint since it was last reported. Written from
 // whichever thread the synthesiser runs on, always under the audio lock once
@@ -95,7 +95,7 @@ static void stop_synth()
     synth_settings = nullptr;
 }
 
-static std::vector<std::string> chosen_soundfonts;
+static std::vector<std::string> chosen_soundfonts;  // the player's, tried first
 
 void midi_choose_soundfonts(const std::vector<std::string>& paths) { chosen_soundfonts = paths; }
 
@@ -188,9 +188,10 @@ static void start_player(MidiSlot& slot)
         // One block rendered here, under the lock, has that happen on this
         // thread and not in the callback, which then never allocates; the
         // track loses its first 1.5 ms.
-        float left[64];
-        float right[64];
-        fluid_synth_write_float(synth, 64, left, 0, 1, right, 0, 1);
+        constexpr int FIRST_BLOCK_FRAMES = 64;
+        float left[FIRST_BLOCK_FRAMES];
+        float right[FIRST_BLOCK_FRAMES];
+        fluid_synth_write_float(synth, FIRST_BLOCK_FRAMES, left, 0, 1, right, 0, 1);
     } else if (player) {
         delete_fluid_player(player);
     }
@@ -213,22 +214,21 @@ static void release_tracks()
     current_track = -1;
 }
 
-int midi_init_from(const char* const* soundfonts, int count, int named)
+void midi_init_from(const char* const* soundfonts, int count, int named)
 {
     release_tracks();  // a second call empties the bank
     for (int i = 0; i < MUSIC_SLOTS; ++i) music_bank[i] = MidiSlot{nullptr, nullptr, i, MIDI_FREE, 0};
     current_track = -1;
     // Without a device the effect bank has already said so, once.
     if (!synth && sfx_device_open()) start_synth(soundfonts, count, named);
-    return 1;
 }
 
-int midi_init()
+void midi_init()
 {
     std::vector<const char*> paths;
     for (const std::string& path : chosen_soundfonts) paths.push_back(path.c_str());
     paths.insert(paths.end(), std::begin(MIDI_SOUNDFONTS), std::end(MIDI_SOUNDFONTS));
-    return midi_init_from(paths.data(), static_cast<int>(paths.size()), static_cast<int>(chosen_soundfonts.size()));
+    midi_init_from(paths.data(), static_cast<int>(paths.size()), static_cast<int>(chosen_soundfonts.size()));
 }
 
 int midi_load(const char* filename)
@@ -284,15 +284,10 @@ int midi_stop(int id)
     return 1;
 }
 
-int midi_delete_all()
-{
-    release_tracks();
-    return 1;
-}
+void midi_delete_all() { release_tracks(); }
 
-int midi_shutdown()
+void midi_shutdown()
 {
     release_tracks();
     stop_synth();
-    return 1;
 }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-constexpr int MUSIC_SLOTS = 64;
+constexpr int MUSIC_SLOTS = 64;  // tracks the bank can hold
 
 // Debian's General MIDI soundfonts, in the order the game tries them. The
 // small one the game installs comes first: it loads in a few tens of
@@ -37,28 +37,37 @@ typedef struct _fluid_player_t fluid_player_t;
 struct MidiSlot {
     uint8_t* segment;               // the file's bytes; null when the slot is free
     fluid_player_t* segment_state;  // the player of this track, while it plays
-    int id;
+    int id;                         // the slot's own index, the id the game plays it by
     int play_state;                 // MidiState
-    uint32_t segment_bytes;
+    uint32_t segment_bytes;         // the size of segment
 };
 
-int midi_init();
+// At start-up, after sfx_init, and again to empty the bank: frees every slot
+// and, while none runs and the audio device is open, starts the synthesiser.
+void midi_init();
 // midi_init with the soundfonts tried in the given order; midi_init itself
 // tries the player's choice, then Debian's General MIDI soundfonts. The first
 // `named` of them are the player's: one that is missing is said so, where a
 // missing one of the game's own list is passed over quietly. Every one that
 // cannot be loaded is one warning line, and the next is tried.
-int midi_init_from(const char* const* soundfonts, int count, int named = 0);
-// The soundfonts the player named, tried before the game's own list.
+void midi_init_from(const char* const* soundfonts, int count, int named = 0);
+// The soundfonts the player named, tried before the game's own list; called
+// before midi_init.
 void midi_choose_soundfonts(const std::vector<std::string>& paths);
+// Reads and checks a Standard MIDI File into the lowest free slot and returns
+// its id, or -1 after one line naming the file and the fault.
 int midi_load(const char* filename);
+// Plays the track from its start in place of the current one; stops the
+// track. Each returns 1, or 0 when the id names no loaded track.
 int midi_play(int id);
 int midi_stop(int id);
-int midi_delete_all();
-int midi_shutdown();
+// Frees every track; nothing plays after it.
+void midi_delete_all();
+// At shut-down: frees every track and stops the synthesiser.
+void midi_shutdown();
 
 // A slot and the current track as they stand, for the tests.
 const MidiSlot& midi_slot(int id);
-int midi_current_track();
+int midi_current_track();  // the id that plays, -1 for none
 // 1 when a soundfont is loaded and the music renders into the audio device.
 int midi_synth_ready();

@@ -2,6 +2,7 @@
 #include "audio/mixer.h"
 
 #include <cmath>
+#include <cstdint>
 
 #include "platform/platform.h"
 
@@ -9,13 +10,13 @@ struct EffectVoice {
     const uint8_t* bytes;  // null: nothing attached
     uint32_t length;       // effect bytes
     uint32_t cursor;       // output frames played since the start
-    int playing;
+    int playing;           // 1 while it sounds
 };
 
-static EffectVoice voices[SOUND_SLOTS];
-static MusicRenderFn music_render;
-static float music_volume = 1.0f;
-static float effects_volume = 1.0f;
+static EffectVoice voices[SOUND_SLOTS];  // one per bank slot, by id
+static MusicRenderFn music_render;       // the synthesiser's, or null
+static float music_volume = 1.0f;        // the player's music volume, 0 to 1
+static float effects_volume = 1.0f;      // the player's effects volume, 0 to 1
 
 void mixer_reset()
 {
@@ -71,16 +72,25 @@ void mixer_set_music(MusicRenderFn render)
     platform_audio_unlock();
 }
 
+constexpr int FULL_VOLUME = 100;  // percent
+// An unsigned 8-bit sample's silence, and its distance to full scale.
+constexpr int U8_SILENCE = 128;
+
 void mixer_set_volumes(int music_percent, int effects_percent)
 {
-    auto scale = [](int percent) { return static_cast<float>(percent < 0 ? 0 : percent > 100 ? 100 : percent) / 100.0f; };
+    auto scale = [](int percent) {
+        return static_cast<float>(percent < 0 ? 0 : percent > FULL_VOLUME ? FULL_VOLUME : percent) / FULL_VOLUME;
+    };
     platform_audio_lock();
     music_volume = scale(music_percent);
     effects_volume = scale(effects_percent);
     platform_audio_unlock();
 }
 
-static float effect_sample(uint8_t byte) { return static_cast<float>(byte - 128) * (EFFECT_GAIN / 128.0f); }
+static float effect_sample(uint8_t byte)
+{
+    return static_cast<float>(byte - U8_SILENCE) * (EFFECT_GAIN / U8_SILENCE);
+}
 
 // Adds the voice's next frames into `mono` and lets it fall silent at its end.
 static void add_effect(EffectVoice& v, float* mono, int frames)
@@ -110,7 +120,7 @@ float mixer_limit(float x)
     return std::copysign(LIMITER_KNEE + span * (1.0f - 1.0f / (1.0f + u)), x);
 }
 
-static int16_t to_s16(float x) { return static_cast<int16_t>(std::lrint(mixer_limit(x) * 32767.0f)); }
+static int16_t to_s16(float x) { return static_cast<int16_t>(std::lrint(mixer_limit(x) * INT16_MAX)); }
 
 void mixer_render(int16_t* stereo, int frames)
 {

@@ -20,9 +20,9 @@
 #include "formats/wav.h"
 #include "platform/platform.h"
 
-static std::array<SoundSlot, SOUND_SLOTS> sound_bank;
-static int sound_device;  // 1 while the audio device is open
-static int sound_first_call = 1;
+static std::array<SoundSlot, SOUND_SLOTS> sound_bank;  // indexed by id
+static int sound_device;          // 1 while the audio device is open
+static int sound_first_call = 1;  // 1 until sfx_init opens the device, and again after sfx_shutdown
 
 // An id from a failed load is -1: it names no slot, and every operation on it
 // does what it does on an empty one.
@@ -30,7 +30,7 @@ static bool names_a_slot(int id) { return id >= 0 && id < SOUND_SLOTS; }
 
 const SoundSlot& sfx_slot(int id)
 {
-    static const SoundSlot none{nullptr, 0, 0, 0, -1};
+    static const SoundSlot none{nullptr, 0, 0, -1};
     return names_a_slot(id) ? sound_bank[id] : none;
 }
 int sfx_device_open() { return sound_device; }
@@ -45,7 +45,7 @@ static void release_buffer(SoundSlot& slot)
     slot.buffer = nullptr;
 }
 
-int sfx_init()
+void sfx_init()
 {
     if (sound_first_call) {
         sound_bank = {};
@@ -65,9 +65,8 @@ int sfx_init()
         SoundSlot& slot = sound_bank[i];
         if (slot.buffer) sfx_stop(i);
         release_buffer(slot);
-        slot = SoundSlot{nullptr, 0, 0, 0, i};
+        slot = SoundSlot{nullptr, 0, 0, i};
     }
-    return 1;
 }
 
 // SDL's converter has no 24-bit samples: they go in as 32-bit ones, the
@@ -133,10 +132,8 @@ int sfx_convert(const WavData& wav, std::vector<uint8_t>& out, const char** why)
     return 1;
 }
 
-int sfx_load_wav(const char* filename, uint32_t)
+int sfx_load_wav(const char* filename)
 {
-    // The loader's frequency, pan and volume flags ask for controls that no
-    // operation of the bank uses, so they change nothing here.
     int id = 0;
     while (id < SOUND_SLOTS && sound_bank[id].in_use) ++id;
     if (id == SOUND_SLOTS) {
@@ -164,44 +161,36 @@ int sfx_load_wav(const char* filename, uint32_t)
     SoundSlot& slot = sound_bank[id];
     slot.buffer = bytes;
     slot.in_use = 1;
-    slot.sample_rate = static_cast<int>(wav.format.nSamplesPerSec);
     slot.data_bytes = static_cast<int>(effect.size());
     mixer_attach(id, bytes, static_cast<uint32_t>(effect.size()));
     return id;
 }
 
-int sfx_play(int id, uint32_t)
+void sfx_play(int id)
 {
-    // Every caller plays once; there is no looping.
-    if (!names_a_slot(id) || !sound_bank[id].buffer) return 1;
-    if (sound_device) mixer_start(id);
-    return 1;
+    if (names_a_slot(id) && sound_bank[id].buffer && sound_device) mixer_start(id);
 }
 
-int sfx_stop(int id)
+void sfx_stop(int id)
 {
     if (names_a_slot(id) && sound_bank[id].buffer && sound_device) mixer_stop(id);
-    return 1;
 }
 
-int sfx_stop_all()
+void sfx_stop_all()
 {
     for (int i = 0; i < SOUND_SLOTS; ++i) sfx_stop(i);
-    return 1;
 }
 
-int sfx_delete(int id)
+void sfx_delete(int id)
 {
-    if (!names_a_slot(id)) return 1;
+    if (!names_a_slot(id)) return;
     sfx_stop(id);
     release_buffer(sound_bank[id]);
-    return 1;
 }
 
-int sfx_delete_all()
+void sfx_delete_all()
 {
     for (int i = 0; i < SOUND_SLOTS; ++i) sfx_delete(i);
-    return 1;
 }
 
 int sfx_status(int id)
@@ -211,7 +200,7 @@ int sfx_status(int id)
     return mixer_playing(id) ? DSBSTATUS_PLAYING : 0;
 }
 
-int sfx_shutdown()
+void sfx_shutdown()
 {
     sfx_stop_all();
     for (SoundSlot& slot : sound_bank) release_buffer(slot);
@@ -219,5 +208,4 @@ int sfx_shutdown()
     sound_device = 0;
     // Nothing is held any more: a later sfx_init starts the bank afresh.
     sound_first_call = 1;
-    return 1;
 }

@@ -7,23 +7,17 @@
 
 struct WavData;
 
-constexpr int SOUND_SLOTS = 256;
-constexpr uint32_t DSBCAPS_STATIC = 0x2;
-constexpr uint32_t DSBCAPS_LOCSOFTWARE = 0x8;
-constexpr uint32_t DSBCAPS_CTRLFREQUENCY = 0x20;
-constexpr uint32_t DSBCAPS_CTRLPAN = 0x40;
-constexpr uint32_t DSBCAPS_CTRLVOLUME = 0x80;
-constexpr int DSBSTATUS_PLAYING = 1;
+constexpr int SOUND_SLOTS = 256;  // effects the bank can hold
+constexpr int DSBSTATUS_PLAYING = 1;  // sfx_status of an effect that is sounding
 
 // One slot of the bank. `buffer` is the slot's own copy of the effect, 8-bit
 // mono at 11,025 Hz, converted at load from whatever PCM the file held; null
 // when the slot holds none.
 struct SoundSlot {
     uint8_t* buffer;
-    int in_use;       // taken by a load; only sfx_init gives it back
-    int sample_rate;  // as the file declares it; nothing reads it
-    int data_bytes;   // the effect's length in bytes, as converted
-    int id;
+    int in_use;      // taken by a load; only sfx_init gives it back
+    int data_bytes;  // the effect's length in bytes, as converted
+    int id;          // the slot's own index, the id the game plays it by
 };
 
 // An effect's samples in the bank's own format: 8-bit mono 11,025 Hz files
@@ -31,15 +25,28 @@ struct SoundSlot {
 // with *why naming the fault.
 int sfx_convert(const WavData& wav, std::vector<uint8_t>& out, const char** why);
 
-int sfx_init();
-int sfx_load_wav(const char* filename, uint32_t flags);
-int sfx_play(int id, uint32_t flags);
-int sfx_stop(int id);
-int sfx_stop_all();
-int sfx_delete(int id);
-int sfx_delete_all();
+// At start-up, and again to empty the bank: the first call opens the audio
+// device (without one the game plays silently, after one warning line unless
+// it has none by design); every call frees every slot.
+void sfx_init();
+// Loads a WAV file into the lowest free slot and returns its id, or -1 after
+// one line naming the file and the fault.
+int sfx_load_wav(const char* filename);
+// Starts the effect from its first byte, restarting it if it sounds; an id
+// that names no loaded effect does nothing.
+void sfx_play(int id);
+// Silences the effect, or every effect; an empty slot is left as it is.
+void sfx_stop(int id);
+void sfx_stop_all();
+// Frees the effect's bytes; the slot stays taken until the next sfx_init.
+void sfx_delete(int id);
+void sfx_delete_all();
+// -1: the id names no loaded effect; 0: loaded and silent (always so without
+// a device); DSBSTATUS_PLAYING (1): sounding. The engine starts only at 0.
 int sfx_status(int id);
-int sfx_shutdown();
+// At shut-down: frees every effect and closes the device; a later sfx_init
+// starts afresh.
+void sfx_shutdown();
 
 // A slot as it stands, for the tests and the music bank's checks.
 const SoundSlot& sfx_slot(int id);

@@ -13,4 +13,5 @@ struct Colour {
     uint8_t a = 255;  // always opaque: the game's pictures have no transparency
 };
 
-using Palette = std::array<Colour, 256>;
+constexpr int PALETTE_ENTRIES = 256;
+using Palette = std::array<Colour, PALETTE_ENTRIES>;

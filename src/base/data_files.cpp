@@ -10,18 +10,18 @@
 #include <cerrno>
 
 struct DataPlace {
-    std::string path;
-    DataOrigin origin;
+    std::string path;   // what data_path returns
+    DataOrigin origin;  // where that path lies
 };
 
-static std::array<DataPlace, DATA_FILE_COUNT> data_places;
-static std::vector<DataFolder> folders_looked_in;
-static bool data_looked_up;
+static std::array<DataPlace, DATA_FILE_COUNT> data_places;  // by DataFile, set by data_set_folders
+static std::vector<DataFolder> folders_looked_in;          // as data_set_folders was given them
+static bool data_looked_up;  // until data_set_folders, each file is its own name in the working directory
 
 static std::string in_folder(const std::string& folder, DataFile file)
 {
-    // The working directory keeps the names the game opens, so its messages
-    // name the files as a player sees them there.
+    // In the working directory a file keeps the name the game opens it by
+    // ("./splash.bmp"), which its messages show.
     if (folder.empty() || folder == ".") return DATA_FILES[file];
     return folder + (folder.back() == '/' ? "" : "/") + data_file_name(file);
 }

@@ -86,4 +86,4 @@ const std::vector<DataFolder>& data_folders();
 // The path to open the file by; where it is missing everywhere, its path in
 // the first folder, so that the failure names it.
 const char* data_path(DataFile file);
-DataOrigin data_origin(DataFile file);
+DataOrigin data_origin(DataFile file);  // where data_path points, for the data checker

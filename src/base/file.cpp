@@ -1,10 +1,12 @@
-// Bounded reads of regular files, and the whole-file replacement.
+// Bounded reads of regular files, whole-file writes and the whole-file
+// replacement.
 #include "base/file.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 FileSyncCalls file_sync_calls = {::fsync, ::close};
@@ -126,4 +128,12 @@ int replace_file(const std::string& path, const std::string& bytes, const struct
     if (ok && std::rename(temporary.c_str(), path.c_str()) != 0) ok = failed("renaming", why);
     if (!ok) unlink(temporary.c_str());
     return ok;
+}
+
+int write_file(const char* path, const std::vector<uint8_t>& bytes)
+{
+    std::FILE* file = std::fopen(path, "wb");
+    if (!file) return 0;
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return (std::fclose(file) == 0 && ok) ? 1 : 0;
 }

@@ -44,3 +44,6 @@ extern FileSyncCalls file_sync_calls;
 // mode, owner and group of `like` (the file as it was), else gets 0644 less
 // the umask. Returns 1, or 0 with *why naming the failing step's own reason.
 int replace_file(const std::string& path, const std::string& bytes, const struct stat* like, std::string* why);
+// Writes the bytes as the whole file at `path`. Returns 1, or 0 when the file
+// cannot be made or written to its end.
+int write_file(const char* path, const std::vector<uint8_t>& bytes);

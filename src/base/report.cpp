@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-static char failure_text[512];
+static char failure_text[512];  // the first failure since report_clear; "" for none
 
 std::string shown_text(std::string_view text)
 {

@@ -9,7 +9,7 @@
 void report_failure(const char* subject, const char* reason);
 // The recorded failure, or an empty string.
 const char* report_text();
-void report_clear();
+void report_clear();  // before each attempt whose failure is to be reported
 // One warning line on standard error, for what the game survives.
 void report_warning(const char* subject, const char* reason);
 // Text from a file or the command line as a message may show it: control

@@ -237,9 +237,8 @@ static const char* read_image(const std::vector<uint8_t>& file, LoadedBitmap& bi
     bitmap.palette = {};
     for (int64_t i = 0; i < entries; ++i) {
         const uint8_t* e = bytes + palette_at + i * entry;
-        bitmap.palette[static_cast<size_t>(i)] = PALETTEENTRY{e[2], e[1], e[0], PC_NOCOLLAPSE};
+        bitmap.palette[static_cast<size_t>(i)] = PALETTEENTRY{e[2], e[1], e[0]};
     }
-    for (int64_t i = entries; i < 256; ++i) bitmap.palette[static_cast<size_t>(i)].peFlags = PC_NOCOLLAPSE;
 
     if (pixels_at > size) return "BMP pixel data truncated";
     const uint64_t there = size - pixels_at;
@@ -317,12 +316,11 @@ void bmp_describe(const LoadedBitmap& bitmap, char* out, size_t size)
                   bitmap.info_header.biHeight < 0 ? "top row first" : "bottom row first");
 }
 
-int bmp_release(LoadedBitmap& bitmap)
+void bmp_release(LoadedBitmap& bitmap)
 {
     std::free(bitmap.pixels);
     bitmap.pixels = nullptr;
     bitmap.pixel_bytes = 0;
-    return 1;
 }
 
 std::vector<uint8_t> bmp_encode_8bit(int width, int height, const uint8_t* top_first_pixels, const Palette& palette)
@@ -333,11 +331,13 @@ std::vector<uint8_t> bmp_encode_8bit(int width, int height, const uint8_t* top_f
     std::vector<uint8_t> out(offset + image, 0);
 
     BITMAPFILEHEADER fh{BMP_MAGIC, static_cast<uint32_t>(out.size()), 0, 0, static_cast<uint32_t>(offset)};
-    BITMAPINFOHEADER ih{40, width, height, 1, 8, 0, static_cast<uint32_t>(image), 2835, 2835, 256, 0};
+    constexpr int32_t PIXELS_PER_METRE = 2835;  // 72 dots an inch, what image tools assume
+    BITMAPINFOHEADER ih{static_cast<uint32_t>(BMP_INFO_HEADER_BYTES), width, height, 1, 8, BI_RGB, static_cast<uint32_t>(image),
+                        PIXELS_PER_METRE, PIXELS_PER_METRE, PALETTE_ENTRIES, 0};
     bmp_encode_file_header(fh, out.data());
     bmp_encode_info_header(ih, out.data() + BMP_FILE_HEADER_BYTES);
     uint8_t* quads = out.data() + BMP_FILE_HEADER_BYTES + BMP_INFO_HEADER_BYTES;
-    for (int i = 0; i < 256; ++i) {
+    for (int i = 0; i < PALETTE_ENTRIES; ++i) {
         quads[i * 4] = palette[i].b;
         quads[i * 4 + 1] = palette[i].g;
         quads[i * 4 + 2] = palette[i].r;
@@ -352,9 +352,5 @@ std::vector<uint8_t> bmp_encode_8bit(int width, int height, const uint8_t* top_f
 
 int bmp_write_8bit(const char* path, int width, int height, const uint8_t* top_first_pixels, const Palette& palette)
 {
-    const std::vector<uint8_t> bytes = bmp_encode_8bit(width, height, top_first_pixels, palette);
-    std::FILE* file = std::fopen(path, "wb");
-    if (!file) return 0;
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return (std::fclose(file) == 0 && ok) ? 1 : 0;
+    return write_file(path, bmp_encode_8bit(width, height, top_first_pixels, palette));
 }

@@ -36,14 +36,12 @@ struct PALETTEENTRY {
     uint8_t peRed;
     uint8_t peGreen;
     uint8_t peBlue;
-    uint8_t peFlags;
 };
 
 constexpr uint16_t BMP_MAGIC = 0x4D42;  // "BM"
 constexpr size_t BMP_FILE_HEADER_BYTES = 14;
-constexpr size_t BMP_INFO_HEADER_BYTES = 40;
-constexpr size_t BMP_PALETTE_BYTES = 1024;
-constexpr uint8_t PC_NOCOLLAPSE = 4;
+constexpr size_t BMP_INFO_HEADER_BYTES = 40;  // the header the game writes; files may hold others
+constexpr size_t BMP_PALETTE_BYTES = 1024;    // 256 entries of blue, green, red, reserved
 
 constexpr uint32_t BI_RGB = 0;
 constexpr uint32_t BI_RLE8 = 1;
@@ -80,9 +78,14 @@ std::string bmp_palette_shortfall(const LoadedBitmap& bitmap);
 // 0 when the width or bit count is out of range.
 int64_t bmp_row_stride(int32_t width, int bit_count);
 
+// Reads the image at `path` into `bitmap`. Returns 1, or 0 with the file and
+// the fault left in report_text() and no pixels held.
 int bmp_read(LoadedBitmap& bitmap, const char* path);
-int bmp_release(LoadedBitmap& bitmap);
+// Frees the pixels; a bitmap that holds none is left as it is.
+void bmp_release(LoadedBitmap& bitmap);
 
+// The two headers' fields from and to their little-endian bytes (14 and 40);
+// the caller has checked the bytes are there.
 void bmp_decode_file_header(const uint8_t* bytes, BITMAPFILEHEADER& header);
 void bmp_decode_info_header(const uint8_t* bytes, BITMAPINFOHEADER& header);
 void bmp_encode_file_header(const BITMAPFILEHEADER& header, uint8_t* bytes);
@@ -91,4 +94,5 @@ void bmp_encode_info_header(const BITMAPINFOHEADER& header, uint8_t* bytes);
 // An 8-bit image as a complete file: rows given top first, stored bottom
 // first.
 std::vector<uint8_t> bmp_encode_8bit(int width, int height, const uint8_t* top_first_pixels, const Palette& palette);
+// bmp_encode_8bit written to `path`: 1, or 0 when the file cannot be written.
 int bmp_write_8bit(const char* path, int width, int height, const uint8_t* top_first_pixels, const Palette& palette);

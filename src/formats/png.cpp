@@ -39,11 +39,11 @@ int write_png(std::FILE* file, const PngImage& image)
     png_init_io(png, file);
     png_set_IHDR(png, info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height), 8,
                  image.colour_type, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_color colours[256];
+    png_color colours[PALETTE_ENTRIES];
     if (image.colour_type == PNG_COLOR_TYPE_PALETTE) {
-        for (size_t i = 0; i < 256; ++i) colours[i] = png_color{(*image.palette)[i].r, (*image.palette)[i].g,
+        for (size_t i = 0; i < PALETTE_ENTRIES; ++i) colours[i] = png_color{(*image.palette)[i].r, (*image.palette)[i].g,
                                                                  (*image.palette)[i].b};
-        png_set_PLTE(png, info, colours, 256);
+        png_set_PLTE(png, info, colours, PALETTE_ENTRIES);
     }
     png_write_info(png, info);
     for (int y = 0; y < image.height; ++y) {

@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "base/bytes.h"
+#include "base/file.h"
 
 struct RiffChunk {
     size_t body;    // offset of the first byte after the 8-byte header
@@ -195,9 +196,5 @@ std::vector<uint8_t> wav_encode_pcm8(const uint8_t* samples, size_t count, uint3
 
 int wav_write_pcm8(const char* path, const uint8_t* samples, size_t count, uint32_t sample_rate)
 {
-    const std::vector<uint8_t> bytes = wav_encode_pcm8(samples, count, sample_rate);
-    std::FILE* file = std::fopen(path, "wb");
-    if (!file) return 0;
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return (std::fclose(file) == 0 && ok) ? 1 : 0;
+    return write_file(path, wav_encode_pcm8(samples, count, sample_rate));
 }

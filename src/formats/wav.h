@@ -20,10 +20,11 @@ struct WAVEFORMATEX {
 constexpr uint16_t WAVE_FORMAT_PCM = 1;
 constexpr uint16_t WAVE_FORMAT_IEEE_FLOAT = 3;
 constexpr uint16_t WAVE_FORMAT_EXTENSIBLE = 0xFFFE;
-constexpr uint32_t EFFECT_SAMPLE_RATE = 11025;
+constexpr uint32_t EFFECT_SAMPLE_RATE = 11025;  // the effect bank's one rate, and the generator's
 
 // A complete RIFF WAVE file of 8-bit unsigned mono PCM.
 std::vector<uint8_t> wav_encode_pcm8(const uint8_t* samples, size_t count, uint32_t sample_rate);
+// wav_encode_pcm8 written to `path`: 1, or 0 when the file cannot be written.
 int wav_write_pcm8(const char* path, const uint8_t* samples, size_t count, uint32_t sample_rate);
 
 // What the effect bank takes from a file: the format chunk, what its samples

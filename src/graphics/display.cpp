@@ -13,7 +13,7 @@
 #include "formats/bmp.h"
 #include "platform/platform.h"
 
-Display display;
+Display display;  // zeroed again by display_release
 
 static_assert(sizeof(Colour) == sizeof(SDL_Color) && offsetof(Colour, b) == offsetof(SDL_Color, b),
               "the edge shows SDL's palette as it stands");
@@ -43,26 +43,26 @@ int display_init()
     display.text_ready = 1;
 
     // One palette object for every surface: SDL then maps indices one to one.
-    display.display_palette = SDL_AllocPalette(256);
+    display.display_palette = SDL_AllocPalette(PALETTE_ENTRIES);
     if (!display.display_palette) {
         report_failure("display", SDL_GetError());
         return 0;
     }
     surface_set_palette(display.display_palette);
 
-    display.primary_surface = surface_create(SCREEN_WIDTH, SCREEN_HEIGHT, DDSCAPS_VIDEOMEMORY, -1);
+    display.primary_surface = surface_create(SCREEN_WIDTH, SCREEN_HEIGHT, -1);
     if (!display.primary_surface) {
         report_failure("display", "cannot make the visible buffer");
         return 0;
     }
-    display.back_buffer = surface_create(SCREEN_WIDTH, SCREEN_HEIGHT, DDSCAPS_VIDEOMEMORY, -1);
+    display.back_buffer = surface_create(SCREEN_WIDTH, SCREEN_HEIGHT, -1);
     if (!display.back_buffer) {
         report_failure("display", "cannot make the back buffer");
         return 0;
     }
 
     const Rect screen{0, 0, SCREEN_WIDTH, SCREEN_HEIGHT};
-    display.screen_clipper = clipper_attach(display.back_buffer, 1, &screen);
+    clipper_attach(display.back_buffer, 1, &screen);
     return 1;
 }
 
@@ -70,11 +70,12 @@ int display_init()
 int display_show_splash(const LoadedBitmap& splash)
 {
     if (!surface_fill_from_cell(splash, display.primary_surface, SCREEN_WIDTH, SCREEN_HEIGHT, 0, 0, 0)) return 0;
-    SDL_Color colours[256];
-    for (int i = 0; i < 256; ++i) {
-        colours[i] = SDL_Color{splash.palette[i].peRed, splash.palette[i].peGreen, splash.palette[i].peBlue, 255};
+    SDL_Color colours[PALETTE_ENTRIES];
+    for (int i = 0; i < PALETTE_ENTRIES; ++i) {
+        colours[i] = SDL_Color{splash.palette[i].peRed, splash.palette[i].peGreen, splash.palette[i].peBlue,
+                               SDL_ALPHA_OPAQUE};
     }
-    SDL_SetPaletteColors(display.display_palette, colours, 0, 256);
+    SDL_SetPaletteColors(display.display_palette, colours, 0, PALETTE_ENTRIES);
     present_visible();
     return 1;
 }
@@ -90,7 +91,6 @@ void display_flip()
 
 void display_release()
 {
-    clipper_release(display.screen_clipper);
     surface_release(display.intro_text_surface);
     surface_release(display.backdrop_surface);
     surface_release(display.back_buffer);

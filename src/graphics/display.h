@@ -11,13 +11,12 @@ struct Display {
     Surface* primary_surface;      // the visible buffer
     Surface* back_buffer;          // what the frame draws into
     Surface* backdrop_surface;     // set by the shell's loading, released here
-    Surface* intro_text_surface;
-    Clipper* screen_clipper;
-    int window_open;
-    int text_ready;
+    Surface* intro_text_surface;   // the page that scrolls up during the intro
+    int window_open;               // 1 once the window is open: shut-down closes it
+    int text_ready;                // 1 once the font is loaded: shut-down frees it
 };
 
-extern Display display;
+extern Display display;  // the one display, for the life of the process
 
 // The font, the palette and the two buffers. Returns 1, or 0 after
 // report_failure.

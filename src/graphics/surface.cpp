@@ -16,7 +16,7 @@
 
 #include "formats/bmp.h"
 
-static SDL_Palette* shared_palette;
+static SDL_Palette* shared_palette;  // the display's, given to every new surface
 
 void surface_set_palette(SDL_Palette* palette) { shared_palette = palette; }
 
@@ -25,9 +25,8 @@ void surface_set_palette(SDL_Palette* palette) { shared_palette = palette; }
 // would make SDL rebuild (and allocate) its blit maps every frame.
 static Surface* opaque_view(Surface* s) { return static_cast<Surface*>(s->userdata); }
 
-Surface* surface_create(int width, int height, uint32_t memory_caps, int key_switch)
+Surface* surface_create(int width, int height, int key_switch)
 {
-    (void)memory_caps;  // SDL keeps every surface in the same memory
     if (width <= 0 || height <= 0) return nullptr;
     const int rounded = width % 8 ? width + 8 - width % 8 : width;
     SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, rounded, height, 8, SDL_PIXELFORMAT_INDEX8);
@@ -90,31 +89,19 @@ void surface_prepare(Surface* source, Surface* destination)
     if (opaque_view(source)) SDL_LowerBlit(opaque_view(source), &none, destination, &none);
 }
 
-Clipper* clipper_attach(Surface* surface, int rect_count, const Rect* rects)
+int clipper_attach(Surface* surface, int rect_count, const Rect* rects)
 {
-    if (!surface || rect_count < 0 || rect_count > CLIP_MAX_RECTS) return nullptr;
-    auto* clipper = new Clipper{};
-    clipper->dwSize = 32;
-    clipper->iType = 1;  // a list of rectangles
-    clipper->nCount = static_cast<uint32_t>(rect_count);
-    clipper->nRgnSize = static_cast<uint32_t>(rect_count) * 16;
-    clipper->rcBound = Rect{64000, 64000, -64000, -64000};
+    if (!surface) return 0;
+    Rect bound{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
     for (int i = 0; i < rect_count; ++i) {
-        const Rect& r = rects[i];
-        clipper->rects[i] = r;
-        if (r.left < clipper->rcBound.left) clipper->rcBound.left = r.left;
-        if (r.top < clipper->rcBound.top) clipper->rcBound.top = r.top;
-        if (r.right > clipper->rcBound.right) clipper->rcBound.right = r.right;
-        if (r.bottom > clipper->rcBound.bottom) clipper->rcBound.bottom = r.bottom;
+        bound = Rect{std::min(bound.left, rects[i].left), std::min(bound.top, rects[i].top),
+                     std::max(bound.right, rects[i].right), std::max(bound.bottom, rects[i].bottom)};
     }
-    const Rect& b = clipper->rcBound;
-    SDL_Rect clip{b.left, b.top, b.right - b.left, b.bottom - b.top};
-    if (clip.w < 0 || clip.h < 0) clip = SDL_Rect{0, 0, 0, 0};
+    SDL_Rect clip{0, 0, 0, 0};
+    if (rect_count > 0) clip = SDL_Rect{bound.left, bound.top, bound.right - bound.left, bound.bottom - bound.top};
     SDL_SetClipRect(surface, &clip);
-    return clipper;
+    return 1;
 }
-
-void clipper_release(Clipper* clipper) { delete clipper; }
 
 void surface_release(Surface* surface)
 {
@@ -125,6 +112,7 @@ void surface_release(Surface* surface)
 
 // --- text -------------------------------------------------------------------
 
+// The printable ASCII characters, the only ones the game writes.
 constexpr int FIRST_GLYPH = 32;
 constexpr int LAST_GLYPH = 126;
 constexpr int FONT_POINTS = 13;  // a 16-pixel line in DejaVu Sans Bold
@@ -135,13 +123,13 @@ struct Glyph {
     int offset_y;  // and below the line's top
     int width;
     int height;
-    int advance;
+    int advance;  // pixels the pen moves right after it
     size_t mask;  // first byte in glyph_masks
 };
 
-static std::array<Glyph, LAST_GLYPH - FIRST_GLYPH + 1> glyphs;
-static std::vector<uint8_t> glyph_masks;
-static bool text_ready;
+static std::array<Glyph, LAST_GLYPH - FIRST_GLYPH + 1> glyphs;  // by character - FIRST_GLYPH
+static std::vector<uint8_t> glyph_masks;  // every glyph's ink, 1 a pixel, row by row
+static bool text_ready;                   // true from text_init to text_shutdown
 
 // The last colour asked for and its palette index, keyed by the palette's
 // version so that a new palette finds its own match.

@@ -11,9 +11,6 @@ struct SDL_Palette;
 using Surface = SDL_Surface;
 struct LoadedBitmap;
 
-// The memory class asked of a surface; SDL keeps every surface alike.
-constexpr uint32_t DDSCAPS_VIDEOMEMORY = 0x4000;
-
 struct Rect {
     int32_t left;
     int32_t top;
@@ -21,35 +18,37 @@ struct Rect {
     int32_t bottom;  // exclusive
 };
 
-// A clip list as the game builds it: a header, the bounding box of its
-// rectangles, then the rectangles. SDL clips to one rectangle, the bound.
-constexpr int CLIP_MAX_RECTS = 8;
-struct Clipper {
-    uint32_t dwSize;
-    uint32_t iType;
-    uint32_t nCount;
-    uint32_t nRgnSize;
-    Rect rcBound;
-    Rect rects[CLIP_MAX_RECTS];
-};
-
 // Every surface made from now on shares this palette object.
 void surface_set_palette(SDL_Palette* palette);
 
-Surface* surface_create(int width, int height, uint32_t memory_caps, int key_switch);
+// A surface of the given size, its width rounded up to a multiple of 8, or
+// null. With key_switch 0 or more, index 0 is transparent in keyed blits.
+Surface* surface_create(int width, int height, int key_switch);
+// Copies cell (cell_column, cell_row) of a sheet into the surface's top-left
+// corner; `bordered` sheets have a one-pixel grid round every cell. Returns
+// 1, or 0, writing nothing, when the cell lies outside the sheet, the sheet
+// is not 8 bits a pixel or the surface is smaller than the cell.
 int surface_fill_from_cell(const LoadedBitmap& bitmap, Surface* surface, int cell_width, int cell_height,
                            int cell_column, int cell_row, int bordered);
+// Copies the source's top-left width x height to (x, y), clipped; `keyed`
+// leaves index 0 out. Returns 1, or 0 for a missing surface or SDL's failure.
 int surface_blit(Surface* source, int x, int y, int width, int height, Surface* destination, int keyed);
 // SDL sets up (and allocates) what it needs for a source and destination
 // pair on their first copy; this does it ahead, at start-up, so that no frame
 // allocates.
 void surface_prepare(Surface* source, Surface* destination);
-Clipper* clipper_attach(Surface* surface, int rect_count, const Rect* rects);
-void clipper_release(Clipper* clipper);
+// Clips every later blit into the surface to the bounding box of the
+// rectangles (SDL clips to one rectangle); none clips everything away.
+// Returns 1, or 0, changing nothing, without a surface.
+int clipper_attach(Surface* surface, int rect_count, const Rect* rects);
+// Frees the surface and its opaque view; null is ignored.
 void surface_release(Surface* surface);
 
 // Text: glyphs are rendered once by text_init and written as single palette
 // indices with a transparent background. Colour is a COLORREF, 0x00BBGGRR.
+// text_init returns 1, or 0 when the font cannot be opened; text_draw
+// returns 1, or 0 outside text_init and text_shutdown or without a surface
+// that has a palette.
 int text_init(const char* font_path);
 void text_shutdown();
 int text_draw(const char* text, int x, int y, uint32_t colour, Surface* surface);

@@ -18,17 +18,17 @@
 
 enum class KeySource { LIVE, RECORD, PLAY };
 
-static bool keyboard_open;
-static KeySource source = KeySource::LIVE;
-static bool frame_latched;      // frame_keys hold the keys of the frame marked at latched_mark
-static uint32_t latched_mark;
-static KeyState frame_keys;
-static std::FILE* record_file;
-static bool record_failed;
-static size_t recorded_lines;
-static std::array<std::string, 128> record_lines;  // the line of each mask, made once
-static std::vector<uint8_t> play_frames;
-static size_t play_next;
+static bool keyboard_open;                 // the edge's keyboard is open: polls read it
+static KeySource source = KeySource::LIVE;  // where each frame's keys come from
+static bool frame_latched;                 // frame_keys hold the keys of the frame marked at latched_mark
+static uint32_t latched_mark;              // frame_start of the latched frame
+static KeyState frame_keys;                // the latched frame's keys, given to its every poll
+static std::FILE* record_file;             // the caller's, while recording
+static bool record_failed;                 // a line could not be written
+static size_t recorded_lines;              // lines written since keyboard_record
+static std::array<std::string, SCRIPT_MASKS> record_lines;  // the line of each mask, made once
+static std::vector<uint8_t> play_frames;   // the script being played, a mask a frame
+static size_t play_next;                   // the next line of play_frames
 
 int keyboard_init()
 {

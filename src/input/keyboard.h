@@ -8,11 +8,13 @@
 
 #include "input/keys.h"
 
+// At start-up, last of the devices: opens the edge's keyboard. Returns 1,
+// or 0 when it cannot be opened.
 int keyboard_init();
 // Refills `keys` (the World's key state) with the keys held now; without a
 // device, the state they hold stands.
 void keyboard_poll(KeyState& keys);
-void keyboard_shutdown();
+void keyboard_shutdown();  // first of shut-down: closes the edge's keyboard
 
 // Recorded runs. From now on every frame's keys are written to `file` as one
 // key-script line, and every poll within a frame sees the keys of its first
@@ -28,4 +30,4 @@ int keyboard_go_live();
 void keyboard_play(const std::vector<uint8_t>& frames);
 // The frames played so far, and whether the script has run out.
 size_t keyboard_played_frames();
-bool keyboard_play_finished();
+bool keyboard_play_finished();  // the shell's loop stops then

@@ -16,3 +16,4 @@ constexpr int DIK_DOWN = 208;
 
 // Nonzero while the key of that code is held.
 using KeyState = std::array<uint8_t, 256>;
+constexpr uint8_t KEY_HELD = 0x80;  // the byte a held key reads as

@@ -136,9 +136,9 @@ std::string keyscript_fault_text(const KeyScriptError& error)
 
 void keyscript_key_state(uint8_t mask, uint8_t* key_state)
 {
-    std::memset(key_state, 0, 256);
+    std::memset(key_state, 0, std::tuple_size_v<KeyState>);
     for (const KeyName& k : KEY_NAMES) {
-        if (mask & k.bit) key_state[k.scan_code] = 0x80;
+        if (mask & k.bit) key_state[k.scan_code] = KEY_HELD;
     }
 }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/clock.h"
+
 // One bit a key, in this order.
 enum ScriptKey : uint8_t {
     SCRIPT_ESC = 1 << 0,
@@ -17,12 +19,13 @@ enum ScriptKey : uint8_t {
     SCRIPT_LEFT = 1 << 5,
     SCRIPT_RIGHT = 1 << 6,
 };
+constexpr int SCRIPT_MASKS = 1 << 7;  // every set of the seven keys
 
 // A script holds at most 24 hours of play at 30 ms a frame, a line at most
 // 4 KiB: anything longer is not a recording, and reading it would only take
 // the machine's memory.
 constexpr size_t KEYSCRIPT_MAX_LINE_BYTES = 4096;
-constexpr size_t KEYSCRIPT_MAX_LINES = 24 * 60 * 60 * 1000 / 30;
+constexpr size_t KEYSCRIPT_MAX_LINES = 24 * 60 * 60 * 1000 / FRAME_MS;
 
 enum KeyScriptFault { KEYSCRIPT_UNKNOWN_KEY, KEYSCRIPT_LINE_TOO_LONG, KEYSCRIPT_TOO_MANY_LINES };
 

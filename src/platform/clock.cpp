@@ -5,7 +5,7 @@
 #include "platform/platform.h"
 
 uint32_t frame_start;
-static bool busy_clock;
+static bool busy_clock;  // the player asked for the busy clock
 
 void clock_set_busy(bool busy) { busy_clock = busy; }
 

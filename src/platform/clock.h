@@ -21,4 +21,4 @@ void clock_wait_until(uint32_t milliseconds);
 // clock spins throughout: a core given to the game alone, but on a machine
 // doing other work the scheduler takes that core away, and frames run late.
 constexpr uint32_t CLOCK_SPIN_MS = 2;
-void clock_set_busy(bool busy);
+void clock_set_busy(bool busy);  // from the player's settings, before the first frame

@@ -6,14 +6,14 @@
 #include <cstring>
 #include <iterator>
 
-static uint8_t scripted_keys[256];
-static uint32_t virtual_ms;
-static int quit_posted;
-static int present_count;
-static PlatformPicture picture;
-static PlatformEvent queued[64];
-static size_t queued_first;
-static size_t queued_count;
+static uint8_t scripted_keys[256];  // what platform_keyboard_read gives, set by headless_set_keys
+static uint32_t virtual_ms;          // the clock: moves only in spins, delays and sleeps
+static int quit_posted;              // the window was destroyed: the next poll is the quit
+static int present_count;            // pictures presented since headless_reset
+static PlatformPicture picture;      // the last one presented
+static PlatformEvent queued[64];     // events posted by a test, a ring
+static size_t queued_first;          // the oldest of them
+static size_t queued_count;          // how many wait
 
 void headless_post_event(PlatformEvent event)
 {

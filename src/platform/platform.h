@@ -13,7 +13,7 @@
 // the largest whole multiple of the picture that fits the desktop. Returns 1,
 // or 0 after report_failure.
 int platform_window_open(const char* title, int width, int height);
-void platform_window_close();
+void platform_window_close();  // at shut-down; does nothing when no window is open
 // Whether the window opens fullscreen (it does unless told otherwise before
 // it opens), and whether it is fullscreen now.
 void platform_choose_fullscreen(bool fullscreen);
@@ -35,7 +35,7 @@ struct PlatformPicture {
     int height;
     const Colour* palette;
 };
-PlatformPicture platform_picture();
+PlatformPicture platform_picture();  // for the screenshot F12 asks for
 
 // While paused, the window shows the last picture dimmed with an overlay
 // over it: "PAUSED" and how to go on, or the game's keys. The picture itself
@@ -67,7 +67,7 @@ void platform_window_destroy();
 int platform_keyboard_open();  // 1, or 0 after report_failure
 // Fills 256 bytes indexed by PC scan code, nonzero while held.
 void platform_keyboard_read(uint8_t* key_state);
-void platform_keyboard_close();
+void platform_keyboard_close();  // at shut-down; the pads too
 
 // --- clock ------------------------------------------------------------------
 uint32_t platform_ticks();   // milliseconds, wraps at 2^32
@@ -84,9 +84,10 @@ using PlatformMixFn = void (*)(int16_t* stereo, int frames);
 // Opens the one audio device. Returns 1, or 0 with *why set to the reason
 // (or to nullptr where there is no device by design, as headless).
 int platform_audio_open(int sample_rate, int buffer_frames, PlatformMixFn mix, const char** why);
+// Keep the audio thread out while the banks change what it reads.
 void platform_audio_lock();
 void platform_audio_unlock();
-void platform_audio_close();
+void platform_audio_close();  // at shut-down, after the banks have let go of the mixer
 // A paused device stops asking for sound: music and effects stand where they
 // are and go on from there.
 void platform_audio_pause(bool paused);

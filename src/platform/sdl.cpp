@@ -40,26 +40,29 @@
 #include "platform/platform.h"
 #include "platform/sdl_edge.h"
 
-static SDL_Window* window;
-static SDL_Renderer* renderer;
-static SDL_Texture* texture;
-static SDL_Texture* filled;  // the picture at the size it fills, when not a whole multiple
-static int picture_width;
+// Pads played at once; one more plugged in is not opened.
+constexpr size_t MAX_PADS = 8;
+
+static SDL_Window* window;           // the one window, while open
+static SDL_Renderer* renderer;       // the window's
+static SDL_Texture* texture;         // the picture in 32-bit pixels
+static SDL_Texture* filled;          // the picture at the size it fills, when not a whole multiple
+static int picture_width;            // the texture's size, the picture's
 static int picture_height;
-static bool fullscreen;
-static bool open_fullscreen = true;
-static bool integer_scale;
-static PlatformOverlay overlay;
-static bool picture_shown;  // the texture holds a picture worth repainting
-static bool hide_return;
-static bool keyboard_opened;
-static bool pads_opened;  // the game-controller subsystem is up
-static uint32_t argb_table[256];
-static std::array<SDL_GameController*, 8> pads;
+static bool fullscreen;              // the window is fullscreen now
+static bool open_fullscreen = true;  // the window opens fullscreen (the player's setting)
+static bool integer_scale;           // whole multiples only, letterboxed (the player's setting)
+static PlatformOverlay overlay;      // shown over the dimmed picture while paused
+static bool picture_shown;           // the texture holds a picture worth repainting
+static bool hide_return;             // RETURN reads released until let go (see key_state_from_sdl)
+static bool keyboard_opened;         // platform_keyboard_open succeeded
+static bool pads_opened;             // the game-controller subsystem is up
+static uint32_t argb_table[PALETTE_ENTRIES];            // the presented palette as ARGB8888
+static std::array<SDL_GameController*, MAX_PADS> pads;  // open pads; null slots free
 // One past the tick Back went down on each pad; 0 while it is up.
-static std::array<uint64_t, 8> back_down_since;
+static std::array<uint64_t, MAX_PADS> back_down_since;
 static std::vector<uint8_t> shown_pixels;  // the last picture presented
-static Palette shown_palette;
+static Palette shown_palette;              // and its colours
 
 SDL_Window* sdl_edge_window() { return window; }
 SDL_Renderer* sdl_edge_renderer() { return renderer; }
@@ -117,7 +120,7 @@ bool gl_renderer_is_software(const char* name)
 
 void palette_to_argb(const Colour* palette, uint32_t* argb)
 {
-    for (int i = 0; i < 256; ++i) {
+    for (int i = 0; i < PALETTE_ENTRIES; ++i) {
         const Colour& c = palette[i];
         argb[i] = 0xFF000000u | static_cast<uint32_t>(c.r) << 16 | static_cast<uint32_t>(c.g) << 8 | c.b;
     }
@@ -490,7 +493,7 @@ struct FillStep {
     int from;
     uint32_t next_share;
 };
-static std::vector<FillStep> column_steps;
+static std::vector<FillStep> column_steps;  // made again only when the filled size changes
 static std::vector<FillStep> row_steps;
 
 static void fill_steps(int picture, int final_size, int whole, std::vector<FillStep>& steps)
@@ -800,8 +803,8 @@ void platform_keyboard_close()
 
 uint32_t platform_ticks() { return static_cast<uint32_t>(SDL_GetTicks64()); }
 
-// The frame wait spins on the tick count, as the game always has; the pause
-// only tells the processor so.
+// The frame wait spins on the tick count, so a frame ends on its millisecond;
+// the pause instruction only tells the processor so.
 void platform_spin() { SDL_CPUPauseInstruction(); }
 
 void platform_sleep(uint32_t ms) { SDL_Delay(ms); }

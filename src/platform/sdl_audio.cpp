@@ -9,21 +9,24 @@
 
 #include "platform/platform.h"
 
-static SDL_AudioDeviceID audio_device;
-static PlatformMixFn audio_mix;
-static char audio_why[256];
+static SDL_AudioDeviceID audio_device;  // 0 while no device is open
+static PlatformMixFn audio_mix;          // what fills the device's buffer
+static char audio_why[256];              // the reason the last open failed
+
+// A frame is two 16-bit samples, left then right.
+constexpr int FRAME_BYTES = 2 * sizeof(int16_t);
+constexpr int CALLBACK_BLOCK_FRAMES = 512;
 
 static void SDLCALL audio_callback(void*, Uint8* stream, int len)
 {
     // Render into aligned samples of our own, then copy: the stream is bytes.
-    int16_t block[2 * 512];
-    constexpr int block_frames = static_cast<int>(sizeof block / (2 * sizeof block[0]));
-    int frames = len / 4;
+    int16_t block[2 * CALLBACK_BLOCK_FRAMES];
+    int frames = len / FRAME_BYTES;
     while (frames > 0) {
-        const int n = frames < block_frames ? frames : block_frames;
+        const int n = frames < CALLBACK_BLOCK_FRAMES ? frames : CALLBACK_BLOCK_FRAMES;
         audio_mix(block, n);
-        std::memcpy(stream, block, static_cast<size_t>(n) * 4);
-        stream += n * 4;
+        std::memcpy(stream, block, static_cast<size_t>(n) * FRAME_BYTES);
+        stream += n * FRAME_BYTES;
         frames -= n;
     }
 }
@@ -35,7 +38,7 @@ extern "C" {
 using AlsaErrorHandler = void (*)(const char*, int, const char*, int, const char*, ...);
 static void alsa_quiet(const char*, int, const char*, int, const char*, ...) {}
 }
-static void* alsa_library;
+static void* alsa_library;  // ALSA's library, while its reports are turned off
 
 static void silence_alsa()
 {

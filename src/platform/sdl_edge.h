@@ -12,8 +12,8 @@
 
 // --- keyboard ---------------------------------------------------------------
 // The game indexes its key state by the PC keyboard's scan codes (set 1, with
-// 0x80 added for the E0-prefixed keys), the numbering the game was written
-// against. SDL numbers physical keys by USB usage; this table turns one into
+// 0x80 added for the E0-prefixed keys), so that key scripts and recordings
+// name the same keys on every edge. SDL numbers physical keys by USB usage; this table turns one into
 // the other. 0 means the key has no PC position.
 constexpr std::array<uint8_t, SDL_NUM_SCANCODES> make_pc_scan_codes()
 {
@@ -200,7 +200,7 @@ inline constexpr std::array<uint8_t, SDL_CONTROLLER_BUTTON_MAX> pad_codes = make
 // How far the stick must lean (of 32767) before it counts as a direction: a
 // worn stick at rest must not steer.
 constexpr int PAD_DEAD_ZONE = 10000;
-constexpr uint32_t PAD_BACK_HOLD_MS = 1000;
+constexpr uint32_t PAD_BACK_HOLD_MS = 1000;  // Back held this long is ESC
 
 struct PadReading {
     std::array<bool, SDL_CONTROLLER_BUTTON_MAX> held{};
@@ -235,7 +235,7 @@ void indices_to_argb(const uint8_t* pixels, int pitch, int width, int height, co
                      uint8_t* target, int target_pitch);
 
 // --- for the tests ----------------------------------------------------------
-SDL_Window* sdl_edge_window();
-SDL_Renderer* sdl_edge_renderer();
-bool sdl_edge_fullscreen();
+SDL_Window* sdl_edge_window();      // null while no window is open
+SDL_Renderer* sdl_edge_renderer();  // the window's, to read back what is shown
+bool sdl_edge_fullscreen();         // the window is fullscreen now
 int sdl_edge_pad_count();  // pads open now

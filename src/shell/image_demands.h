@@ -18,7 +18,7 @@ struct ImageDemand {
     bool grid;  // cells framed by a 1-pixel grid line
 };
 
-bool is_image(DataFile file);
+bool is_image(DataFile file);  // one of the nine, not a sound or a track
 // Only for an image.
 ImageDemand image_demand(DataFile file);
 // "513 x 32 (16 cells of 31 x 30 in a 1-pixel grid)": the size wanted.

@@ -12,7 +12,6 @@
 #include "graphics/surface.h"
 #include "shell/image_demands.h"
 
-constexpr uint32_t EFFECT_FLAGS = DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME;
 constexpr const char* SCREEN_CUT = "image smaller than 640 x 480 or not 8 bits per pixel";
 
 static int failed(const char* file, const char* reason)
@@ -36,7 +35,7 @@ static int load_screen_image(DataFile file, Surface*& target)
     const char* path = data_path(file);
     LoadedBitmap bitmap{};
     if (!image_read(bitmap, file)) return 0;
-    target = surface_create(SCREEN_WIDTH, SCREEN_HEIGHT, DDSCAPS_VIDEOMEMORY, 0);
+    target = surface_create(SCREEN_WIDTH, SCREEN_HEIGHT, 0);
     int ok = target != nullptr;
     if (!ok) report_failure(path, "out of memory");
     if (ok && !surface_fill_from_cell(bitmap, target, SCREEN_WIDTH, SCREEN_HEIGHT, 0, 0, 0)) ok = failed(path, SCREEN_CUT);
@@ -63,7 +62,7 @@ static int fill_cell(const LoadedBitmap& sheet, const char* file, const SpriteSi
 // happens next.
 static int new_picture(const char* file, const SpriteSize& size, SpriteId& picture)
 {
-    Surface* surface = surface_create(size.width, size.height, DDSCAPS_VIDEOMEMORY, 0);
+    Surface* surface = surface_create(size.width, size.height, 0);
     picture = surface ? sprite_add(surface) : -1;
     if (picture < 0) {
         picture = 0;
@@ -121,7 +120,7 @@ static int load_sounds(World& w)
         {DATA_SOUND_LEVCOMP, &w.snd_levcomp},
     };
     for (const Effect& e : effects) {
-        *e.id = sfx_load_wav(data_path(e.file), EFFECT_FLAGS);
+        *e.id = sfx_load_wav(data_path(e.file));
         if (*e.id == -1) return failed(data_path(e.file), "cannot load the sound");
     }
     return 1;

@@ -310,8 +310,6 @@ int main(int argc, char** argv)
         return stdout_finished("kestrava") ? 1 : verdict;
     }
 
-    // Both files are named from where the player started the game, before it
-    // moves to its data folder.
     static char record_buffer[1 << 16];
     std::FILE* record = nullptr;
     if (record_path) {

@@ -39,9 +39,9 @@ void present_cues(const FrameOutput& out)
     for (int i = 0; i < out.cue_count; ++i) {
         const SoundCue& cue = out.cues[i];
         switch (cue.kind) {
-        case CUE_EFFECT_PLAY: sfx_play(cue.id, 0); break;
+        case CUE_EFFECT_PLAY: sfx_play(cue.id); break;
         case CUE_EFFECT_PLAY_IF_SILENT:
-            if (sfx_status(cue.id) == 0) sfx_play(cue.id, 0);
+            if (sfx_status(cue.id) == 0) sfx_play(cue.id);
             break;
         case CUE_EFFECTS_STOP_ALL: sfx_stop_all(); break;
         case CUE_MUSIC_PLAY: midi_play(cue.id); break;

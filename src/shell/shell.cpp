@@ -1,8 +1,6 @@
 // Start-up, the main loop and shut-down, each in the game's fixed order.
 #include "shell/shell.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 
 #include "audio/midi.h"
@@ -21,14 +19,12 @@
 
 World world;
 
-// Where Alt+Enter's choice is written (none when empty), whether losing the
-// focus pauses, and whether start-up waits out the splash.
-static std::string settings_file;
+static std::string settings_file;  // where Alt+Enter's choice is saved; "" is none
 // Cleared by the first failure to keep Alt+Enter's choice: that warning is
 // said once, not at every press.
 static bool keep_fullscreen_choice;
-static bool pause_on_focus_loss;
-static bool splash_wait = true;
+static bool pause_on_focus_loss;  // the focus-pause setting
+static bool splash_wait = true;   // start-up waits out the splash (--no-splash-wait clears it)
 // The output of the frame being shown; a frame allocates nothing.
 static FrameOutput frame_output;
 
@@ -57,14 +53,6 @@ void shell_use_settings(const Settings& settings, const std::string& file)
         for (std::string& path : soundfont_list(list, &unused)) soundfonts.push_back(std::move(path));
         for (const std::string& note : unused) report_warning("SDL_SOUNDFONTS", note.c_str());
     }
-    // Named from where the player started the game, before it moves to its
-    // data folder.
-    char here[4096];
-    if (getcwd(here, sizeof here)) {
-        for (std::string& path : soundfonts) {
-            if (path[0] != '/') path = std::string(here) + "/" + path;
-        }
-    }
     midi_choose_soundfonts(soundfonts);
 }
 
@@ -78,7 +66,8 @@ int startup_all()
     // splash: the close button and ESC end the game there at once.
     if (splash_wait && platform_delay(SPLASH_MS) != PLATFORM_EVENT_NONE) return STARTUP_QUIT;
     if (!load_screen_images()) return 0;
-    if (!sfx_init() || !midi_init()) return 0;
+    sfx_init();
+    midi_init();
     if (!keyboard_init()) {
         report_failure("keyboard", "cannot be opened");
         return 0;
@@ -152,7 +141,7 @@ int main_loop()
     return 0;
 }
 
-int shutdown_all()
+void shutdown_all()
 {
     keyboard_shutdown();
     // After a failed start-up a track id may be -1 or never have been set.
@@ -168,5 +157,4 @@ int shutdown_all()
     release_assets(world);
     display_release();
     if (window_open) platform_window_close();
-    return 1;
 }

@@ -15,8 +15,8 @@ extern World world;
 // the scaling, steady colours, the soundfonts (the one named, then those of
 // SDL_SOUNDFONTS, then the game's own), the window's mode and the pause on
 // focus loss. Alt+Enter's choice is written back to `settings_file` (empty:
-// there is none, which the first Alt+Enter says). Called before startup_all; without it the game is as it
-// always starts.
+// there is none, which the first Alt+Enter says). Called before startup_all;
+// without it the game starts with the default settings.
 void shell_use_settings(const Settings& settings, const std::string& settings_file);
 
 // Window, display, the splash (and its wait, unless the settings skip it),
@@ -32,5 +32,6 @@ int shell_frame();
 // One event at most and one frame per pass, until the quit event or the end
 // of a run being played back. While paused no frame runs.
 int main_loop();
-// Keyboard, music, effects, then graphics; returns 1.
-int shutdown_all();
+// Keyboard, music, effects, then graphics: start-up in reverse. Safe after a
+// start-up that failed at any step.
+void shutdown_all();

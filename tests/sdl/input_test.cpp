@@ -87,7 +87,7 @@ TEST(PadMapping, ButtonsAndTheStickPastItsDeadZonePressTheKeyboardsOwnKeys)
     const std::map<int, int> want = {{SDL_CONTROLLER_BUTTON_DPAD_UP, DIK_UP}, {SDL_CONTROLLER_BUTTON_DPAD_DOWN, DIK_DOWN},
         {SDL_CONTROLLER_BUTTON_DPAD_LEFT, DIK_LEFT}, {SDL_CONTROLLER_BUTTON_DPAD_RIGHT, DIK_RIGHT},
         {SDL_CONTROLLER_BUTTON_A, DIK_SPACE}, {SDL_CONTROLLER_BUTTON_B, DIK_DOWN},
-        {SDL_CONTROLLER_BUTTON_START, DIK_RETURN}};  // Back is ESC only when held (comforts_test)
+        {SDL_CONTROLLER_BUTTON_START, DIK_RETURN}};  // Back is ESC only once held PAD_BACK_HOLD_MS
     for (int b = 0; b < SDL_CONTROLLER_BUTTON_MAX; ++b)
         EXPECT_EQ(pad_codes[size_t(b)], want.count(b) ? want.at(b) : 0) << "button " << b;
     const auto edge = int16_t(PAD_DEAD_ZONE), slack = int16_t(PAD_DEAD_ZONE - 1);
@@ -98,6 +98,14 @@ TEST(PadMapping, ButtonsAndTheStickPastItsDeadZonePressTheKeyboardsOwnKeys)
         std::array<uint8_t, 256> keys{};
         key_state_add_pad(PadReading{{}, stick[0], stick[1]}, keys.data());
         EXPECT_EQ(down_codes(keys.data()), down) << "stick at " << stick[0] << "," << stick[1];
+    }
+    for (uint32_t held : {0u, PAD_BACK_HOLD_MS - 1, PAD_BACK_HOLD_MS}) {
+        PadReading pad;
+        pad.held[SDL_CONTROLLER_BUTTON_BACK] = held > 0;
+        pad.back_held_ms = held;
+        std::array<uint8_t, 256> keys{};
+        key_state_add_pad(pad, keys.data());
+        EXPECT_EQ(down_codes(keys.data()), held >= PAD_BACK_HOLD_MS ? Codes{DIK_ESCAPE} : Codes{}) << held;
     }
 }
 

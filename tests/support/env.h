@@ -14,24 +14,11 @@ public:
     ScopedEnv& operator=(const ScopedEnv&) = delete;
     ~ScopedEnv()
     {
-        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-            if (it->second) {
-                setenv(it->first.c_str(), it->second->c_str(), 1);
-            } else {
-                unsetenv(it->first.c_str());
-            }
-        }
+        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it)
+            it->second ? setenv(it->first.c_str(), it->second->c_str(), 1) : unsetenv(it->first.c_str());
     }
-    void set(const std::string& name, const std::string& value)
-    {
-        save(name);
-        setenv(name.c_str(), value.c_str(), 1);
-    }
-    void unset(const std::string& name)
-    {
-        save(name);
-        unsetenv(name.c_str());
-    }
+    void set(const std::string& name, const std::string& value) { save(name), setenv(name.c_str(), value.c_str(), 1); }
+    void unset(const std::string& name) { save(name), unsetenv(name.c_str()); }
 
 private:
     void save(const std::string& name)

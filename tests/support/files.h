@@ -142,8 +142,9 @@ inline Bytes chord_file(uint32_t held = 480, uint32_t length = 960)
 
 // --- BMP ------------------------------------------------------------------------
 
-// Field offsets of the 40-byte header, from the start of the file.
-constexpr size_t BI_WIDTH = 18, BI_HEIGHT = 22, BI_BIT_COUNT = 28, BI_SIZE_IMAGE = 34;
+// Field offsets of the two headers, from the start of the file.
+constexpr size_t BF_OFF_BITS = 10, BI_SIZE = 14, BI_WIDTH = 18, BI_HEIGHT = 22, BI_BIT_COUNT = 28, BI_COMPRESSION = 30,
+                 BI_SIZE_IMAGE = 34;
 
 template <typename B>
 void set32(B& b, size_t at, uint32_t v)

@@ -8,12 +8,15 @@
 
 #include "formats/bmp.h"
 
+// Each write_* makes its files in `dir` and returns 1, or 0 at the first
+// file it could not make (main then names the folder).
+
 // images: the one palette of every BMP (the splash's), and the nine images.
 const Palette& game_palette();
 int write_images(const std::string& dir);
 int write_image_previews(const std::string& dir);  // PNG contact sheets, 4x
 
-// sounds and music
+// sounds and music: the seven effects and the four tracks
 int write_sounds(const std::string& dir);
 int write_sound_previews(const std::string& dir);  // 44.1 kHz WAVs for listening
 int write_music(const std::string& dir);

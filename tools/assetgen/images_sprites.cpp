@@ -360,7 +360,7 @@ float edge_distance(const std::vector<P2>& poly, P2 p, P2& inward)
 }
 
 // One sample of the ship in its own frame (nose along +x). Returns false
-// where the ship is not; `normal_local` is in the ship's frame.
+// where the ship is not; `normal` is in the ship's frame.
 bool ship_sample(const std::vector<P2>& poly, P2 p, bool flame, float flame_len, Col& colour, Vec3& normal,
                  bool& lit)
 {

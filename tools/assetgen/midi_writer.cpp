@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 namespace smf {
 
@@ -124,14 +123,6 @@ std::vector<uint8_t> encode(const Song& song, uint32_t end_tick)
         out.insert(out.end(), body.begin(), body.end());
     }
     return out;
-}
-
-int write_file(const std::string& path, const std::vector<uint8_t>& bytes)
-{
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return 0;
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return (std::fclose(f) == 0 && ok) ? 1 : 0;
 }
 
 }  // namespace smf

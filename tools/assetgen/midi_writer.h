@@ -43,6 +43,5 @@ void note(Track& t, uint32_t tick, uint32_t length, int channel, int key, int ve
 // Format 1: one MThd, then one MTrk per track with running status; every
 // track ends with FF 2F 00 at `end_tick` (or its own last event if later).
 std::vector<uint8_t> encode(const Song& song, uint32_t end_tick);
-int write_file(const std::string& path, const std::vector<uint8_t>& bytes);
 
 }  // namespace smf

@@ -4,6 +4,7 @@
 
 #include "assetgen.h"
 #include "base/data_files.h"
+#include "base/file.h"
 #include "midi_writer.h"
 #include "music_pieces.h"
 
@@ -21,7 +22,7 @@ int write_music(const std::string& dir)
     };
     for (const Track& t : kTracks) {
         const music::Piece piece = t.compose();
-        if (!smf::write_file(dir + "/" + data_file_name(t.file), smf::encode(piece.song, piece.end))) return 0;
+        if (!write_file((dir + "/" + data_file_name(t.file)).c_str(), smf::encode(piece.song, piece.end))) return 0;
     }
     return 1;
 }

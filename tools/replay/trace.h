@@ -4,6 +4,7 @@
 #include <cstddef>
 
 // Writes the block of frame `frame` into `out` (at least TRACE_BLOCK_MAX
-// bytes) and returns its length.
+// bytes) and returns its length; called after each frame, and once for
+// frame 0 after start-up.
 constexpr size_t TRACE_BLOCK_MAX = 16384;
 size_t trace_block(long frame, char* out);
