@@ -15,8 +15,10 @@ namespace {
 
 bool same_but_fullscreen(const Settings& a, const Settings& b)
 {
-    return a.music_volume == b.music_volume && a.effects_volume == b.effects_volume && a.gentle == b.gentle &&
-           a.steady_colours == b.steady_colours && a.focus_pause == b.focus_pause && a.soundfont == b.soundfont;
+    return a.music_volume == b.music_volume && a.effects_volume == b.effects_volume &&
+           a.busy_clock == b.busy_clock && a.integer_scale == b.integer_scale &&
+           a.steady_colours == b.steady_colours && a.focus_pause == b.focus_pause &&
+           a.splash_wait == b.splash_wait && a.soundfont == b.soundfont;
 }
 
 }  // namespace
