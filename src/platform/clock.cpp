@@ -6,8 +6,10 @@
 
 uint32_t frame_start;
 static bool busy_clock;  // the player asked for the busy clock
+static bool (*idle_work)();  // the shell's work for a frame's spare time, if any
 
 void clock_set_busy(bool busy) { busy_clock = busy; }
+void clock_set_idle_work(bool (*work)()) { idle_work = work; }
 
 uint32_t clock_mark()
 {
@@ -17,6 +19,9 @@ uint32_t clock_mark()
 
 void clock_wait_until(uint32_t milliseconds)
 {
+    while (idle_work && static_cast<uint32_t>(platform_ticks() - frame_start) + IDLE_MARGIN_MS < milliseconds &&
+           idle_work()) {
+    }
     if (!busy_clock) {
         const uint32_t passed = platform_ticks() - frame_start;
         if (passed < milliseconds && milliseconds - passed > CLOCK_SPIN_MS) {

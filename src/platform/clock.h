@@ -22,3 +22,10 @@ void clock_wait_until(uint32_t milliseconds);
 // doing other work the scheduler takes that core away, and frames run late.
 constexpr uint32_t CLOCK_SPIN_MS = 2;
 void clock_set_busy(bool busy);  // from the player's settings, before the first frame
+
+// Work the shell does in a frame's spare time (the best runs' replays): each
+// call a slice of well under a millisecond, false when nothing is left. A
+// wait calls it while more than IDLE_MARGIN_MS of the frame remain, then
+// sleeps or spins the rest, so the frame still ends on time.
+constexpr uint32_t IDLE_MARGIN_MS = 4;
+void clock_set_idle_work(bool (*work)());

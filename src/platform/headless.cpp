@@ -41,6 +41,8 @@ void platform_choose_fullscreen(bool) {}
 bool platform_fullscreen() { return false; }
 void platform_choose_integer_scale(bool) {}
 void platform_show_overlay(PlatformOverlay) {}
+void platform_overlay_lines(const char* const*, int) {}
+void platform_show_notice(const char*) {}
 
 void platform_present(const uint8_t* pixels, int pitch, int width, int height, const Colour* palette)
 {

@@ -38,10 +38,20 @@ struct PlatformPicture {
 PlatformPicture platform_picture();  // for the screenshot F12 asks for
 
 // While paused, the window shows the last picture dimmed with an overlay
-// over it: "PAUSED" and how to go on, or the game's keys. The picture itself
-// (and platform_picture) stays as it was presented.
-enum PlatformOverlay { PLATFORM_OVERLAY_NONE, PLATFORM_OVERLAY_PAUSED, PLATFORM_OVERLAY_KEYS };
+// over it: "PAUSED" and how to go on, the game's keys, or the best runs'
+// table. The picture itself (and platform_picture) stays as it was presented.
+enum PlatformOverlay {
+    PLATFORM_OVERLAY_NONE,
+    PLATFORM_OVERLAY_PAUSED,
+    PLATFORM_OVERLAY_KEYS,
+    PLATFORM_OVERLAY_BEST_RUNS,
+};
 void platform_show_overlay(PlatformOverlay overlay);
+// The best runs' table, line by line from the top, for its overlay.
+void platform_overlay_lines(const char* const* lines, int count);
+// One line of the overlays' kind over the running game, near the top
+// ("Best run #3 — F2"); null hides it.
+void platform_show_notice(const char* line);
 
 // --- events -----------------------------------------------------------------
 enum PlatformEvent {
@@ -54,6 +64,7 @@ enum PlatformEvent {
     PLATFORM_EVENT_FULLSCREEN,  // Alt+Enter changed the window's mode
     PLATFORM_EVENT_ESCAPE,      // ESC went down (a frame reads it from the keys; a paused game from this)
     PLATFORM_EVENT_KEYS,        // F1: show the keys, or hide them
+    PLATFORM_EVENT_BEST_RUNS,   // F2: show the best runs, or hide them
 };
 // Takes at most one pending event; never blocks.
 PlatformEvent platform_poll_event();

@@ -21,9 +21,10 @@
 // F12 asks for a picture of the screen: the edge keeps a copy of the last
 // picture presented, which is what the player sees, and the game saves it.
 //
-// P and Pause ask for a pause, F1 for the keys; while paused the edge shows
-// the last picture dimmed with PAUSED or the keys over it, drawn on the way
-// to the screen only.
+// P and Pause ask for a pause, F1 for the keys, F2 for the best runs; while
+// paused the edge shows the last picture dimmed with PAUSED, the keys or the
+// table over it, drawn on the way to the screen only. A new best run's line
+// shows over the running game the same way.
 //
 // Where OpenGL is Mesa's software rasteriser (Xvfb, virtual machines, remote
 // desktops), SDL's software renderer shows the same picture in half the time
@@ -34,9 +35,11 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "base/report.h"
+#include "platform/overlay_letters.h"
 #include "platform/platform.h"
 #include "platform/sdl_edge.h"
 
@@ -53,6 +56,8 @@ static bool fullscreen;              // the window is fullscreen now
 static bool open_fullscreen = true;  // the window opens fullscreen (the player's setting)
 static bool integer_scale;           // whole multiples only, letterboxed (the player's setting)
 static PlatformOverlay overlay;      // shown over the dimmed picture while paused
+static std::vector<std::string> table_lines;  // the best runs' overlay
+static std::string notice_line;              // over the running game while not empty
 static bool picture_shown;           // the texture holds a picture worth repainting
 static bool hide_return;             // RETURN reads released until let go (see key_state_from_sdl)
 static bool keyboard_opened;         // platform_keyboard_open succeeded
@@ -175,8 +180,8 @@ void platform_choose_integer_scale(bool on) { integer_scale = on; }
 // Input reaches the game through the keyboard state alone; queuing the mouse,
 // text and key events nobody takes would let a long play fill SDL's queue (one
 // event is taken a frame) until the quit event itself no longer fits. Only the
-// edge's own keys (Alt+Enter, F1, F12, P, Pause, ESC) and pads coming and going get
-// through.
+// edge's own keys (Alt+Enter, F1, F2, F12, P, Pause, ESC) and pads coming and
+// going get through.
 static int SDLCALL keep_event(void*, SDL_Event* event)
 {
     const Uint32 type = event->type;
@@ -185,7 +190,7 @@ static int SDLCALL keep_event(void*, SDL_Event* event)
         const SDL_Scancode key = event->key.keysym.scancode;
         return (key == SDL_SCANCODE_RETURN && (event->key.keysym.mod & KMOD_ALT)) || key == SDL_SCANCODE_F12 ||
                key == SDL_SCANCODE_P || key == SDL_SCANCODE_PAUSE || key == SDL_SCANCODE_ESCAPE ||
-               key == SDL_SCANCODE_F1;
+               key == SDL_SCANCODE_F1 || key == SDL_SCANCODE_F2;
     }
     // SDL makes a controller's device events out of the joystick's, behind
     // this filter: both must pass.
@@ -367,46 +372,6 @@ void platform_window_close()
     if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
 }
 
-// The overlays' letters, 5 x 7 cells each and a row below for the tails of
-// g, j, p, q and y, one row a byte from the top, the leftmost cell the highest
-// of five bits.
-struct Glyph {
-    char letter;
-    uint8_t rows[8];
-};
-static constexpr Glyph GLYPHS[] = {
-    {'A', {0x0E, 0x11, 0x11, 0x1F, 0x11, 0x11, 0x11}}, {'B', {0x1E, 0x11, 0x11, 0x1E, 0x11, 0x11, 0x1E}},
-    {'C', {0x0E, 0x11, 0x10, 0x10, 0x10, 0x11, 0x0E}}, {'D', {0x1E, 0x11, 0x11, 0x11, 0x11, 0x11, 0x1E}},
-    {'E', {0x1F, 0x10, 0x10, 0x1E, 0x10, 0x10, 0x1F}}, {'F', {0x1F, 0x10, 0x10, 0x1E, 0x10, 0x10, 0x10}},
-    {'G', {0x0E, 0x11, 0x10, 0x17, 0x11, 0x11, 0x0F}}, {'H', {0x11, 0x11, 0x11, 0x1F, 0x11, 0x11, 0x11}},
-    {'I', {0x0E, 0x04, 0x04, 0x04, 0x04, 0x04, 0x0E}}, {'J', {0x07, 0x02, 0x02, 0x02, 0x02, 0x12, 0x0C}},
-    {'K', {0x11, 0x12, 0x14, 0x18, 0x14, 0x12, 0x11}}, {'L', {0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x1F}},
-    {'M', {0x11, 0x1B, 0x15, 0x15, 0x11, 0x11, 0x11}}, {'N', {0x11, 0x11, 0x19, 0x15, 0x13, 0x11, 0x11}},
-    {'O', {0x0E, 0x11, 0x11, 0x11, 0x11, 0x11, 0x0E}}, {'P', {0x1E, 0x11, 0x11, 0x1E, 0x10, 0x10, 0x10}},
-    {'Q', {0x0E, 0x11, 0x11, 0x11, 0x15, 0x12, 0x0D}}, {'R', {0x1E, 0x11, 0x11, 0x1E, 0x14, 0x12, 0x11}},
-    {'S', {0x0F, 0x10, 0x10, 0x0E, 0x01, 0x01, 0x1E}}, {'T', {0x1F, 0x04, 0x04, 0x04, 0x04, 0x04, 0x04}},
-    {'U', {0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x0E}}, {'V', {0x11, 0x11, 0x11, 0x11, 0x11, 0x0A, 0x04}},
-    {'W', {0x11, 0x11, 0x11, 0x15, 0x15, 0x15, 0x0A}}, {'X', {0x11, 0x11, 0x0A, 0x04, 0x0A, 0x11, 0x11}},
-    {'Y', {0x11, 0x11, 0x11, 0x0A, 0x04, 0x04, 0x04}}, {'Z', {0x1F, 0x01, 0x02, 0x04, 0x08, 0x10, 0x1F}},
-    {'a', {0x00, 0x00, 0x0E, 0x01, 0x0F, 0x11, 0x0F}}, {'b', {0x10, 0x10, 0x16, 0x19, 0x11, 0x11, 0x1E}},
-    {'c', {0x00, 0x00, 0x0E, 0x10, 0x10, 0x11, 0x0E}}, {'d', {0x01, 0x01, 0x0D, 0x13, 0x11, 0x11, 0x0F}},
-    {'e', {0x00, 0x00, 0x0E, 0x11, 0x1F, 0x10, 0x0E}}, {'f', {0x06, 0x09, 0x08, 0x1C, 0x08, 0x08, 0x08}},
-    {'g', {0x00, 0x00, 0x0F, 0x11, 0x11, 0x0F, 0x01, 0x0E}}, {'h', {0x10, 0x10, 0x16, 0x19, 0x11, 0x11, 0x11}},
-    {'i', {0x04, 0x00, 0x0C, 0x04, 0x04, 0x04, 0x0E}}, {'j', {0x02, 0x00, 0x06, 0x02, 0x02, 0x02, 0x12, 0x0C}},
-    {'k', {0x10, 0x10, 0x12, 0x14, 0x18, 0x14, 0x12}}, {'l', {0x0C, 0x04, 0x04, 0x04, 0x04, 0x04, 0x0E}},
-    {'m', {0x00, 0x00, 0x1A, 0x15, 0x15, 0x11, 0x11}}, {'n', {0x00, 0x00, 0x16, 0x19, 0x11, 0x11, 0x11}},
-    {'o', {0x00, 0x00, 0x0E, 0x11, 0x11, 0x11, 0x0E}}, {'p', {0x00, 0x00, 0x1E, 0x11, 0x11, 0x1E, 0x10, 0x10}},
-    {'q', {0x00, 0x00, 0x0F, 0x11, 0x11, 0x0F, 0x01, 0x01}}, {'r', {0x00, 0x00, 0x16, 0x19, 0x10, 0x10, 0x10}},
-    {'s', {0x00, 0x00, 0x0E, 0x10, 0x0E, 0x01, 0x1E}}, {'t', {0x08, 0x08, 0x1C, 0x08, 0x08, 0x09, 0x06}},
-    {'u', {0x00, 0x00, 0x11, 0x11, 0x11, 0x13, 0x0D}}, {'v', {0x00, 0x00, 0x11, 0x11, 0x11, 0x0A, 0x04}},
-    {'w', {0x00, 0x00, 0x11, 0x11, 0x15, 0x15, 0x0A}}, {'x', {0x00, 0x00, 0x11, 0x0A, 0x04, 0x0A, 0x11}},
-    {'y', {0x00, 0x00, 0x11, 0x11, 0x11, 0x0F, 0x01, 0x0E}}, {'z', {0x00, 0x00, 0x1F, 0x02, 0x04, 0x08, 0x1F}},
-    {'1', {0x04, 0x0C, 0x04, 0x04, 0x04, 0x04, 0x0E}}, {'2', {0x0E, 0x11, 0x01, 0x02, 0x04, 0x08, 0x1F}},
-    {',', {0x00, 0x00, 0x00, 0x00, 0x0C, 0x04, 0x08}}, {'.', {0x00, 0x00, 0x00, 0x00, 0x00, 0x0C, 0x0C}},
-    {':', {0x00, 0x0C, 0x0C, 0x00, 0x0C, 0x0C, 0x00}}, {';', {0x00, 0x0C, 0x0C, 0x00, 0x0C, 0x04, 0x08}},
-    {'+', {0x00, 0x04, 0x04, 0x1F, 0x04, 0x04, 0x00}}, {'-', {0x00, 0x00, 0x00, 0x1F, 0x00, 0x00, 0x00}},
-};
-
 // What the overlays say. The keys are listed in the picture's own lines.
 static const char PAUSED_WORD[] = "PAUSED";
 static const char PAUSED_HINT[] = "P to play on, ESC to quit";
@@ -418,6 +383,7 @@ static const char* const KEYS_LINES[] = {
     "RETURN       start, next level",
     "P or Pause   pause",
     "F1           these keys",
+    "F2           the best runs",
     "F12          screenshot",
     "Alt+Enter    window or fullscreen",
     "ESC          quit",
@@ -432,20 +398,23 @@ static const char* const KEYS_LINES[] = {
 constexpr int WORD_CELL = 6;
 constexpr int TEXT_CELL = 2;
 constexpr int LINE_CELLS = 10;
+// How far the notice line stands from the picture's top, in its cells.
+constexpr int NOTICE_TOP_CELLS = 15;
 
-static const uint8_t* glyph_rows(char letter)
+// How many letters `text` shows (an em dash is one).
+static int text_letters(const char* text)
 {
-    for (const Glyph& glyph : GLYPHS) {
-        if (glyph.letter == letter) return glyph.rows;
-    }
-    return nullptr;  // a space, or a letter the overlays do not use
+    int letters = 0;
+    for (int bytes = 1; *text; text += bytes, ++letters) overlay_letter(text, bytes);
+    return letters;
 }
 
 // Adds a box for every lit cell of `text`, its top-left corner at (left, top).
 static void text_boxes(const char* text, int left, int top, int cell, std::vector<SDL_Rect>& boxes)
 {
-    for (int i = 0; text[i]; ++i) {
-        const uint8_t* rows = glyph_rows(text[i]);
+    int bytes = 1;
+    for (int i = 0; *text; text += bytes, ++i) {
+        const uint8_t* rows = overlay_letter(text, bytes);
         for (int row = 0; rows && row < 8; ++row) {
             for (int column = 0; column < 5; ++column) {
                 if (!(rows[row] & (0x10 >> column))) continue;
@@ -455,14 +424,36 @@ static void text_boxes(const char* text, int left, int top, int cell, std::vecto
     }
 }
 
+static void dim(const SDL_Rect& area)
+{
+    SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_BLEND);
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 160);
+    SDL_RenderFillRect(renderer, &area);
+    SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_NONE);
+}
+
+static void fill_boxes(const std::vector<SDL_Rect>& boxes)
+{
+    SDL_SetRenderDrawColor(renderer, 255, 255, 255, 255);
+    SDL_RenderFillRects(renderer, boxes.data(), static_cast<int>(boxes.size()));
+}
+
+// Small text, line under line, the block in the middle of the picture.
+static void lines_boxes(const char* const* lines, int count, const SDL_Rect& target, int small,
+                        std::vector<SDL_Rect>& boxes)
+{
+    int longest = 0;
+    for (int i = 0; i < count; ++i) longest = SDL_max(longest, text_letters(lines[i]));
+    const int left = target.x + (target.w - (6 * longest - 1) * small) / 2;
+    const int top = target.y + (target.h - (count * LINE_CELLS - 3) * small) / 2;
+    for (int i = 0; i < count; ++i) text_boxes(lines[i], left, top + i * LINE_CELLS * small, small, boxes);
+}
+
 // Dims the picture where it lies on the screen and writes the overlay over
 // it, scaled with it.
 static void draw_overlay(const SDL_Rect& target)
 {
-    SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_BLEND);
-    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 160);
-    SDL_RenderFillRect(renderer, &target);
-    SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_NONE);
+    dim(target);
     auto cell_of = [&](int cells) { return SDL_max(1, cells * target.w / SDL_max(1, picture_width)); };
     std::vector<SDL_Rect> boxes;
     const int small = cell_of(TEXT_CELL);
@@ -473,16 +464,27 @@ static void draw_overlay(const SDL_Rect& target)
         const int top = target.y + (target.h - 7 * big) / 2;
         text_boxes(PAUSED_WORD, target.x + (target.w - word_w) / 2, top, big, boxes);
         text_boxes(PAUSED_HINT, target.x + (target.w - hint_w) / 2, top + 7 * big + 5 * small, small, boxes);
+    } else if (overlay == PLATFORM_OVERLAY_KEYS) {
+        lines_boxes(KEYS_LINES, static_cast<int>(SDL_arraysize(KEYS_LINES)), target, small, boxes);
     } else {
-        size_t longest = 0;
-        for (const char* line : KEYS_LINES) longest = SDL_max(longest, SDL_strlen(line));
-        const int lines = static_cast<int>(SDL_arraysize(KEYS_LINES));
-        const int left = target.x + (target.w - (6 * static_cast<int>(longest) - 1) * small) / 2;
-        const int top = target.y + (target.h - (lines * LINE_CELLS - 3) * small) / 2;
-        for (int i = 0; i < lines; ++i) text_boxes(KEYS_LINES[i], left, top + i * LINE_CELLS * small, small, boxes);
+        std::vector<const char*> lines;
+        for (const std::string& line : table_lines) lines.push_back(line.c_str());
+        lines_boxes(lines.data(), static_cast<int>(lines.size()), target, small, boxes);
     }
-    SDL_SetRenderDrawColor(renderer, 255, 255, 255, 255);
-    SDL_RenderFillRects(renderer, boxes.data(), static_cast<int>(boxes.size()));
+    fill_boxes(boxes);
+}
+
+// The notice over the running game: its line on a dimmed band near the top.
+static void draw_notice(const SDL_Rect& target)
+{
+    const int cell = SDL_max(1, TEXT_CELL * target.w / SDL_max(1, picture_width));
+    const int width = (6 * text_letters(notice_line.c_str()) - 1) * cell;
+    const int left = target.x + (target.w - width) / 2;
+    const int top = target.y + NOTICE_TOP_CELLS * cell;
+    dim(SDL_Rect{left - 3 * cell, top - 3 * cell, width + 6 * cell, 13 * cell});
+    std::vector<SDL_Rect> boxes;
+    text_boxes(notice_line.c_str(), left, top, cell, boxes);
+    fill_boxes(boxes);
 }
 
 // One axis of a fill: for each pixel of the final size, the picture's pixel
@@ -590,7 +592,11 @@ static void show_texture()
     SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
     SDL_RenderClear(renderer);
     copy_picture(target);
-    if (overlay != PLATFORM_OVERLAY_NONE) draw_overlay(target);
+    if (overlay != PLATFORM_OVERLAY_NONE) {
+        draw_overlay(target);
+    } else if (!notice_line.empty()) {
+        draw_notice(target);
+    }
     SDL_RenderPresent(renderer);
 }
 
@@ -652,6 +658,18 @@ void platform_show_overlay(PlatformOverlay shown)
     if (window && picture_shown) show_texture();
 }
 
+void platform_overlay_lines(const char* const* lines, int count)
+{
+    table_lines.assign(lines, lines + count);
+    if (window && picture_shown && overlay == PLATFORM_OVERLAY_BEST_RUNS) show_texture();
+}
+
+void platform_show_notice(const char* line)
+{
+    notice_line = line ? line : "";
+    if (window && picture_shown) show_texture();
+}
+
 PlatformPicture platform_picture()
 {
     if (!picture_shown) return PlatformPicture{};
@@ -692,9 +710,10 @@ PlatformEvent platform_poll_event()
     switch (event.type) {
     case SDL_QUIT:
         return PLATFORM_EVENT_QUIT;
-    case SDL_KEYDOWN:  // only Alt+Enter, F1, F12, P, Pause and ESC get past the filter
+    case SDL_KEYDOWN:  // only Alt+Enter, F1, F2, F12, P, Pause and ESC get past the filter
         if (event.key.keysym.scancode == SDL_SCANCODE_F12) return PLATFORM_EVENT_SCREENSHOT;
         if (event.key.keysym.scancode == SDL_SCANCODE_F1) return PLATFORM_EVENT_KEYS;
+        if (event.key.keysym.scancode == SDL_SCANCODE_F2) return PLATFORM_EVENT_BEST_RUNS;
         if (event.key.keysym.scancode == SDL_SCANCODE_ESCAPE) return PLATFORM_EVENT_ESCAPE;
         if (event.key.keysym.scancode == SDL_SCANCODE_RETURN) {
             if (!window) break;

@@ -14,6 +14,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -22,15 +23,18 @@
 #include "base/report.h"
 #include "input/keyboard.h"
 #include "input/keyscript.h"
+#include "shell/best_runs.h"
 #include "shell/check_data.h"
 #include "shell/import.h"
 #include "shell/options.h"
+#include "shell/runs.h"
 #include "shell/shell.h"
 
 static const char USAGE[] =
-    "usage: kestrava [--data DIR] [--record FILE | --play FILE] [SETTINGS]\n"
+    "usage: kestrava [--data DIR] [--record FILE | --play FILE | --watch N] [SETTINGS]\n"
     "       kestrava --check-data [DIR] [--verbose]\n"
     "       kestrava [--data DIR] --import PICTURE NAME.bmp\n"
+    "       kestrava --best\n"
     "Fly around a burning star, shoot the asteroids and rescue the astronaut.\n"
     "  --data DIR        read the data files from DIR; a file missing there comes\n"
     "                    from the working directory when it holds the game's\n"
@@ -67,23 +71,35 @@ static const char USAGE[] =
     "                      of SDL_SOUNDFONTS, colon-separated, then the system's)\n"
     "  --no-focus-pause    play on when the window loses the keyboard's focus\n"
     "  --no-splash-wait    go on from the splash at once instead of after 4 seconds\n"
+    "  --no-best-runs      keep no best runs and show no table\n"
     "  --fullscreen, --window  start fullscreen (the default) or in a window, the\n"
     "                      largest whole multiple of 640 x 480 the desktop holds\n"
     "An option's value may also be given as --name=value; a value that begins\n"
     "with -- only so (--record=./--window).\n"
     "The same settings, as 'name = value' lines (music-volume, effects-volume,\n"
     "busy-clock, integer-scale, steady-colours, soundfont, fullscreen, focus-pause,\n"
-    "splash-wait; yes or no for the switches; gentle = yes is the default clock),\n"
+    "splash-wait, best-runs; yes or no for the switches; gentle = yes is the\n"
+    "default clock),\n"
     "are read from $XDG_CONFIG_HOME/kestrava/kestrava.conf, else\n"
     "~/.config/kestrava/kestrava.conf; the command line overrides them. A # at a\n"
     "line's start or after a space starts a comment; a value holding ' #' is\n"
     "written in double quotes. The game writes only that file's fullscreen value,\n"
     "when Alt+Enter changes the mode, and never a read-only or hard-linked file.\n"
     "Keys: UP thrust, DOWN brake, LEFT and RIGHT turn, SPACE fire, RETURN start,\n"
-    "P or Pause pause, F1 the keys, ESC quit, Alt+Enter window or fullscreen,\n"
-    "F12 screenshot. Losing the window's focus pauses too. Game controllers play\n"
+    "P or Pause pause, F1 the keys, F2 the best runs, ESC quit, Alt+Enter window or\n"
+    "fullscreen, F12 screenshot. Losing the window's focus pauses too. Game controllers play\n"
     "as well: D-pad or left stick, A fire, B brake, Start; Back held for a second\n"
-    "quits.\n";
+    "quits.\n"
+    "Best runs: every game the player plays (not --play) is kept as the sitting's\n"
+    "keys from start-up; a game that ends (game over, or ESC) among the ten best\n"
+    "is saved in $XDG_DATA_HOME/kestrava/runs (else ~/.local/share/kestrava/runs)\n"
+    "with its claim (score, level, the frame it ended, date, version) on its first\n"
+    "line, and replayed in the frames' spare time: only a run whose replay reaches\n"
+    "its claim is ranked. The game deletes none but its own runs beyond the ten.\n"
+    "  --best            print the table (replaying runs not yet checked) and exit\n"
+    "  --watch N         play the run ranked N as --play does\n"
+    "  --keep-played-runs  with --play, keep the script's games as if played (for\n"
+    "                    tests of the best runs)\n";
 
 static int usage_error(const std::string& what)
 {
@@ -101,7 +117,7 @@ static int settings_option(int argc, char** argv, int& i, std::vector<std::pair<
         chosen.emplace_back(a.substr(2), "yes");
         return 1;
     }
-    if (a == "--no-focus-pause" || a == "--no-splash-wait") {
+    if (a == "--no-focus-pause" || a == "--no-splash-wait" || a == "--no-best-runs") {
         chosen.emplace_back(a.substr(5), "no");
         return 1;
     }
@@ -211,6 +227,59 @@ static bool data_files_readable(const std::string& tried)
     return faults.empty();
 }
 
+// --watch N: 1 when argv[i] was it (i moved past its rank), 0 when it is
+// not, -1 after a usage error.
+static int watch_option(int argc, char** argv, int& i, int& rank)
+{
+    const char* value = nullptr;
+    std::string why;
+    const char* takes = "a rank from 1 to 10";
+    switch (option_value(argc, argv, i, "--watch", takes, value, why)) {
+    case OPTION_OTHER: return 0;
+    case OPTION_REFUSED: return usage_error(why), -1;
+    case OPTION_TAKEN: break;
+    }
+    char* end = nullptr;
+    const long n = std::strtol(value, &end, 10);
+    if (end == value || *end != '\0' || n < 1 || n > static_cast<long>(BEST_RUNS)) {
+        return usage_error(std::string("--watch takes ") + takes), -1;
+    }
+    rank = static_cast<int>(n);
+    return 1;
+}
+
+// The table as it stands, every run not yet replayed for this version
+// replayed first.
+static int print_best_runs()
+{
+    const std::string folder = runs_default_folder();
+    RunTable table;
+    std::string why;
+    if (!folder.empty() && access(folder.c_str(), F_OK) == 0) {
+        runs_check_unchecked(folder);
+        if (!runs_read_table(folder, table, &why)) {
+            std::fprintf(stderr, "kestrava: best runs: %s\n", why.c_str());
+            return 1;
+        }
+    }
+    for (const std::string& line : runs_table_lines(table)) std::printf("%s\n", line.c_str());
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+// The file of the ranked run `rank`, or null after a message.
+static const char* watched_run(int rank, std::string& path)
+{
+    const std::string folder = runs_default_folder();
+    RunTable table;
+    std::string why;
+    if (!runs_read_table(folder, table, &why) || static_cast<size_t>(rank) > table.ranked.size()) {
+        std::fprintf(stderr, "kestrava: best runs: no run ranked %d (see --best)\n", rank);
+        return nullptr;
+    }
+    path = folder + "/" + table.ranked[static_cast<size_t>(rank - 1)].name;
+    return path.c_str();
+}
+
 static bool is_folder(const char* path)
 {
     struct stat st {};
@@ -268,6 +337,10 @@ int main(int argc, char** argv)
     bool verbose = false;
     const char* import_from = nullptr;
     const char* import_to = nullptr;
+    bool best = false;
+    bool keep_played = false;
+    int watch = 0;
+    std::string watch_path;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         int taken = settings_option(argc, argv, i, chosen);
@@ -290,6 +363,12 @@ int main(int argc, char** argv)
             verbose = true;
         } else if (const int picture = import_option(argc, argv, i, import_from, import_to)) {
             if (picture < 0) return 2;
+        } else if (a == "--best") {
+            best = true;
+        } else if (a == "--keep-played-runs") {
+            keep_played = true;
+        } else if (const int ranked = watch_option(argc, argv, i, watch)) {
+            if (ranked < 0) return 2;
         } else if (a.size() > 1 && a[0] == '-') {
             return usage_error("unknown option '" + shown_text(a) + "'");
         } else {
@@ -301,6 +380,9 @@ int main(int argc, char** argv)
         return usage_error(std::string(check ? "--check-data" : "--import") + " plays nothing");
     if (check && import_from) return usage_error("--check-data and --import cannot be used together");
     if (verbose && !check) return usage_error("--verbose is for --check-data");
+    if (watch && (record_path || play_path)) return usage_error("--watch plays a run; --record and --play go alone");
+    if (best) return print_best_runs();
+    if (watch && !(play_path = watched_run(watch, watch_path))) return 1;
     if (data_folder && !is_folder(data_folder))
         return usage_error(std::string(data_folder) + ": " + (errno ? std::strerror(errno) : "not a folder"));
     std::string looked_in;
@@ -338,6 +420,8 @@ int main(int argc, char** argv)
     settings_load(settings_file, settings);
     for (const auto& [name, value] : chosen) settings_set(settings, name, value);
     shell_use_settings(settings, settings_file);
+    // A run played back is no sitting of the player's, unless a test says so.
+    if (settings.best_runs && (!play_path || (keep_played && !watch))) best_runs_start(runs_default_folder());
 
     int code = 1;
     bool started = false;

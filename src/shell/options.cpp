@@ -34,8 +34,12 @@ OptionMatch option_value(int argc, char** argv, int& i, std::string_view name, c
 
 int stdout_finished(const char* program)
 {
+    // A text longer than the buffer met its fault while it was written: the
+    // reason is that write's.
+    const int written = std::ferror(stdout) ? errno : 0;
     errno = 0;
     if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
-    std::fprintf(stderr, "%s: standard output: %s\n", program, std::strerror(errno ? errno : EIO));
+    std::fprintf(stderr, "%s: standard output: %s\n", program,
+                 std::strerror(errno ? errno : written ? written : EIO));
     return 1;
 }

@@ -168,6 +168,7 @@ bool settings_set(Settings& settings, std::string_view name, std::string_view va
     if (name == "steady-colours") return parse_switch(value, settings.steady_colours);
     if (name == "focus-pause") return parse_switch(value, settings.focus_pause);
     if (name == "splash-wait") return parse_switch(value, settings.splash_wait);
+    if (name == "best-runs") return parse_switch(value, settings.best_runs);
     if (name == "fullscreen") return parse_switch(value, settings.fullscreen);
     if (name == "soundfont") {
         if (value.empty() || value.size() > SOUNDFONT_PATH_LIMIT || value.find('\0') != std::string_view::npos) {

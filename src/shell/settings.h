@@ -18,6 +18,7 @@ struct Settings {
     bool focus_pause = true;   // losing the window's focus pauses
     bool fullscreen = true;
     bool splash_wait = true;   // the splash shows four seconds before the game loads on
+    bool best_runs = true;     // the best games are kept, with the keys that played them
     std::string soundfont;     // tried first; empty: none named
 };
 

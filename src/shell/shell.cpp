@@ -1,7 +1,10 @@
 // Start-up, the main loop and shut-down, each in the game's fixed order.
 #include "shell/shell.h"
 
+#include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "audio/midi.h"
 #include "audio/mixer.h"
@@ -13,6 +16,7 @@
 #include "input/keys.h"
 #include "platform/clock.h"
 #include "platform/platform.h"
+#include "shell/best_runs.h"
 #include "shell/load.h"
 #include "shell/presenter.h"
 #include "shell/screenshot.h"
@@ -87,29 +91,54 @@ int shell_frame()
     keyboard_poll(world.key_state);
     output_clear(frame_output);
     run_frame(world, world.key_state, frame_output);
+    best_runs_frame(world, world.key_state);
     present_frame(frame_output);
     return 1;
 }
 
-// The game is paused while an overlay shows: PAUSED, or the keys.
+// The best runs' lines as the overlay shows them, as they stand now.
+static void best_runs_overlay_lines()
+{
+    std::vector<std::string> lines = best_runs_lines();
+    lines.insert(lines.end(), {"", "F2 to play on, ESC to quit"});
+    std::vector<const char*> texts;
+    for (const std::string& line : lines) texts.push_back(line.c_str());
+    platform_overlay_lines(texts.data(), static_cast<int>(texts.size()));
+}
+
+// The game is paused while an overlay shows: PAUSED, the keys or the best runs.
 static void show_overlay(PlatformOverlay& shown, PlatformOverlay wanted)
 {
     if (shown == wanted) return;
     if ((shown == PLATFORM_OVERLAY_NONE) != (wanted == PLATFORM_OVERLAY_NONE)) {
         platform_audio_pause(wanted != PLATFORM_OVERLAY_NONE);
     }
+    if (wanted == PLATFORM_OVERLAY_BEST_RUNS) best_runs_overlay_lines();
     shown = wanted;
     platform_show_overlay(wanted);
+}
+
+// The line that names the rank a game just took, while it stands.
+static void show_notice(int& shown_rank)
+{
+    const int rank = best_runs_notice_rank();
+    if (rank == shown_rank) return;
+    shown_rank = rank;
+    char text[64];
+    std::snprintf(text, sizeof text, "Best run #%d \xE2\x80\x94 F2", rank);
+    platform_show_notice(rank ? text : nullptr);
 }
 
 // ESC closes the window (the presenter); the quit event that answers it ends the
 // loop on a later pass. While paused no frame reads the keys, so ESC (its
 // key-down event, which a tap too short for a look at the keys still leaves)
 // or a pad's Back held quits here at once; the keyboard is read past the
-// recording latch, so a recording gets no line for it.
+// recording latch, so a recording gets no line for it. A paused game gives
+// its time to the best runs' replays, and a table on show follows them.
 int main_loop()
 {
     PlatformOverlay shown = PLATFORM_OVERLAY_NONE;
+    int notice_rank = 0;
     for (;;) {
         const PlatformEvent event = platform_poll_event();
         if (event == PLATFORM_EVENT_QUIT) break;
@@ -124,6 +153,9 @@ int main_loop()
         if (event == PLATFORM_EVENT_KEYS) {
             show_overlay(shown, shown == PLATFORM_OVERLAY_KEYS ? PLATFORM_OVERLAY_NONE : PLATFORM_OVERLAY_KEYS);
         }
+        if (event == PLATFORM_EVENT_BEST_RUNS && best_runs_on()) {
+            show_overlay(shown, shown == PLATFORM_OVERLAY_BEST_RUNS ? PLATFORM_OVERLAY_NONE : PLATFORM_OVERLAY_BEST_RUNS);
+        }
         if (event == PLATFORM_EVENT_FOCUS_LOST && pause_on_focus_loss && !paused) {
             show_overlay(shown, PLATFORM_OVERLAY_PAUSED);
         }
@@ -131,11 +163,13 @@ int main_loop()
             uint8_t keys[256];
             platform_keyboard_read(keys);
             if (keys[DIK_ESCAPE] || event == PLATFORM_EVENT_ESCAPE) break;
-            if (event == PLATFORM_EVENT_NONE) platform_wait_event(PAUSED_LOOK_MS);
+            if (best_runs_changed() && shown == PLATFORM_OVERLAY_BEST_RUNS) best_runs_overlay_lines();
+            if (event == PLATFORM_EVENT_NONE && !best_runs_work()) platform_wait_event(PAUSED_LOOK_MS);
             continue;
         }
         if (keyboard_play_finished()) break;
         shell_frame();
+        show_notice(notice_rank);
     }
     show_overlay(shown, PLATFORM_OVERLAY_NONE);
     return 0;

@@ -42,6 +42,7 @@ TEST(PauseAtTheEdge, KeysAndFocusLossAreReportedAndThePictureIsDimmedOnScreenOnl
     push_key(SDL_SCANCODE_P, KMOD_NONE, 1);  // held: no second pause
     push_key(SDL_SCANCODE_PAUSE);
     push_key(SDL_SCANCODE_F1);
+    push_key(SDL_SCANCODE_F2);
     SDL_Event focus{};
     focus.type = SDL_WINDOWEVENT;
     focus.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
@@ -50,6 +51,7 @@ TEST(PauseAtTheEdge, KeysAndFocusLossAreReportedAndThePictureIsDimmedOnScreenOnl
     EXPECT_EQ(platform_poll_event(), PLATFORM_EVENT_PAUSE);
     EXPECT_EQ(platform_poll_event(), PLATFORM_EVENT_PAUSE);
     EXPECT_EQ(platform_poll_event(), PLATFORM_EVENT_KEYS);
+    EXPECT_EQ(platform_poll_event(), PLATFORM_EVENT_BEST_RUNS);
     EXPECT_EQ(platform_poll_event(), PLATFORM_EVENT_FOCUS_LOST);
 
     const std::vector<uint8_t> picture(static_cast<size_t>(W) * H, 7);
@@ -75,13 +77,16 @@ TEST(PauseAtTheEdge, KeysAndFocusLossAreReportedAndThePictureIsDimmedOnScreenOnl
     const std::array<int, 3> none{};
     EXPECT_EQ(screen(), std::make_pair(0xC86432u, none));
     // PAUSED across the middle, how to go on under it, nothing far above;
-    // the keys from high to low.
-    for (PlatformOverlay overlay : {PLATFORM_OVERLAY_PAUSED, PLATFORM_OVERLAY_KEYS}) {
+    // the keys from high to low; a table of two lines in the middle alone.
+    const char* const table[] = {"BEST RUNS", " 1  1230  4  2026-12-07 16:58  1:02:03"};
+    platform_overlay_lines(table, 2);
+    for (PlatformOverlay overlay : {PLATFORM_OVERLAY_PAUSED, PLATFORM_OVERLAY_KEYS, PLATFORM_OVERLAY_BEST_RUNS}) {
         platform_show_overlay(overlay);
         const auto [corner, white] = screen();
         EXPECT_TRUE(corner >> 16 > 0 && corner >> 16 < 0x60u) << "dimmed yet seen: " << std::hex << corner;
         EXPECT_TRUE(overlay == PLATFORM_OVERLAY_PAUSED ? white[0] == 0 && white[1] > 1000 && white[2] > 200
-                                                       : white[0] > 1000 && white[1] > 1000 && white[2] > 1000)
+                    : overlay == PLATFORM_OVERLAY_KEYS ? white[0] > 1000 && white[1] > 1000 && white[2] > 1000
+                                                       : white[0] == 0 && white[1] > 200 && white[2] == 0)
             << overlay << ": " << white[0] << " " << white[1] << " " << white[2];
     }
     // The picture the game presented, and that F12 saves, is untouched.
@@ -89,6 +94,12 @@ TEST(PauseAtTheEdge, KeysAndFocusLossAreReportedAndThePictureIsDimmedOnScreenOnl
     ASSERT_NE(kept.pixels, nullptr);
     EXPECT_TRUE(std::all_of(kept.pixels, kept.pixels + W * H, [](uint8_t p) { return p == 7; }));
     platform_show_overlay(PLATFORM_OVERLAY_NONE);
+    EXPECT_EQ(screen(), std::make_pair(0xC86432u, none));
+    // A new best run's line near the top, over the game undimmed.
+    platform_show_notice("Best run #3 \xE2\x80\x94 F2");
+    const auto [corner, white] = screen();
+    EXPECT_TRUE(corner == 0xC86432u && white[0] > 100 && white[1] == 0) << white[0] << " " << white[1];
+    platform_show_notice(nullptr);
     EXPECT_EQ(screen(), std::make_pair(0xC86432u, none));
     // The splash's wait, an hour long, ends on ESC or the close button.
     push_key(SDL_SCANCODE_ESCAPE);

@@ -1,7 +1,9 @@
 // kestrava-replay [--frames N] [--trace FILE] [--dump DIR] [--every K] [--png] [--steady-colours] SCRIPT
+// kestrava-replay --verify RUN
 //
 // Runs the game's own start-up headless (no window, no splash wait, no
-// sound), then one frame per script line, and prints the state trace.
+// sound), then one frame per script line, and prints the state trace. With
+// --verify it replays a kept run on the rules alone and checks its claim.
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -22,6 +24,8 @@
 #include "platform/headless.h"
 #include "platform/platform.h"
 #include "shell/options.h"
+#include "shell/run_check.h"
+#include "shell/runs.h"
 #include "shell/shell.h"
 #include "trace.h"
 
@@ -37,7 +41,11 @@ static const char USAGE[] =
     "  --steady-colours  flashing texts as the game shows them with this option;\n"
     "                the trace is the same with it as without\n"
     "A value may also be given as --name=value. An output that is the script\n"
-    "itself (by any name) is refused.\n";
+    "itself (by any name) is refused.\n"
+    "       kestrava-replay --verify RUN\n"
+    "Replays a kept best run (its first line claims score, level and the frame its\n"
+    "game ended) and prints what the replay reaches; exit 0 when that is the claim,\n"
+    "1 when not, 2 when the file is no run.\n";
 
 static int usage_error(const char* what, const char* detail)
 {
@@ -134,8 +142,30 @@ static const char* lands_on_script(const char* script, const ValueOptions& o, bo
     return nullptr;
 }
 
+// Replays a run and compares what it reaches with its claim.
+static int verify_run(const char* path)
+{
+    std::vector<uint8_t> keys;
+    uint64_t hash = 0;
+    RunClaim claim{};
+    std::string why;
+    if (!run_file_read(path, keys, hash, claim, &why)) {
+        std::fprintf(stderr, "kestrava-replay: %s\n", why.c_str());
+        return 2;
+    }
+    const RunReached reached = run_replay(std::move(keys));
+    const bool verified = run_matches_claim(reached, claim);
+    std::printf("reached: score %d level %d frame %ld%s\n", reached.score, reached.level, reached.frames,
+                reached.ended ? "" : " (no game ended there)");
+    std::printf("claimed: score %d level %d frame %ld\n", claim.score, claim.level, claim.end_frame);
+    std::printf("%s\n", verified ? "verified" : "not verified");
+    return verified ? 0 : 1;
+}
+
 int main(int argc, char** argv)
 {
+    if (argc == 3 && std::strcmp(argv[1], "--verify") == 0) return verify_run(argv[2]);
+    if (argc == 2 && std::strncmp(argv[1], "--verify=", 9) == 0) return verify_run(argv[1] + 9);
     ValueOptions options;
     const char* script_path = nullptr;
     bool png = false;
@@ -152,6 +182,8 @@ int main(int argc, char** argv)
             png = true;
         } else if (std::strcmp(a, "--steady-colours") == 0) {
             settings.steady_colours = true;
+        } else if (std::strcmp(a, "--verify") == 0) {
+            return usage_error("--verify takes one run and nothing else", nullptr);
         } else if (a[0] == '-' && a[1] != '\0') {
             return usage_error("unknown option", shown_text(a).c_str());
         } else if (script_path) {
