@@ -25,13 +25,12 @@ static std::vector<uint8_t> sitting_keys;
 static int32_t phase_before = PHASE_INTRO;
 // The rank the last game took (0: none or not among the best).
 static int notice_rank;
-// Files waiting for their replay, and the one under way.
-static std::deque<std::string> queue;
-static RunReplay replay;
-static std::string replaying;
-static RunClaim replaying_claim;
-static uint64_t replaying_hash;
-static bool table_changed;
+static std::deque<std::string> queue;  // run files waiting for their replay
+static RunReplay replay;               // the replay under way
+static std::string replaying;          // its file's name; empty while none runs
+static RunClaim replaying_claim;       // what its first line claims
+static uint64_t replaying_hash;        // its bytes' hash, for the index
+static bool table_changed;  // a replay finished since the table was last asked about
 
 static void queue_unchecked()
 {

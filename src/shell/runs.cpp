@@ -20,6 +20,7 @@
 
 #include "base/file.h"
 #include "input/keyscript.h"
+#include "platform/clock.h"
 #include "shell/run_check.h"
 
 // Beside the runs: the index, and the file whose lock every change of the
@@ -128,6 +129,7 @@ struct IndexLine {
 };
 using Index = std::map<std::string, IndexLine>;
 
+// A RunResult as the index writes it.
 static const char* const RESULT_WORDS[] = {"unchecked", "verified", "not-verified"};
 
 static Index read_index(const std::string& folder)
@@ -386,10 +388,10 @@ static std::string shown_date(const std::string& utc)
     return text;
 }
 
-// The run's length of play, from start-up, at 30 ms a frame: "1:02:03", "4:05".
+// The run's length of play, from start-up: "1:02:03", "4:05".
 static std::string shown_length(long frames)
 {
-    const long seconds = frames * 30 / 1000;
+    const long seconds = frames * static_cast<long>(FRAME_MS) / 1000;
     char text[32];
     if (seconds >= 3600) {
         std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", seconds / 3600, seconds / 60 % 60, seconds % 60);
