@@ -9,6 +9,7 @@
 #include "art.h"
 #include "assetgen.h"
 #include "formats/png.h"
+#include "portable_math.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ std::vector<uint8_t> draw_icon(int size)
     const float scale = s / 21.5f;
     // The ship's middle, flame included, lies a little behind its origin.
     const float back = 1.05f * scale;
-    render_ship(ship, angle, centre + back * std::cos(angle), centre + back * std::sin(angle), scale, true, 5.0f);
+    render_ship(ship, angle, centre + back * portable::cos(angle), centre + back * portable::sin(angle), scale, true, 5.0f);
 
     std::vector<uint8_t> rgba(size_t(size) * size_t(size) * 4);
     for (int y = 0; y < size; ++y)

@@ -6,6 +6,7 @@
 
 #include "art.h"
 #include "assetgen.h"
+#include "portable_math.h"
 
 namespace art {
 
@@ -148,7 +149,7 @@ void canvas_glow(Canvas& cv, float cx, float cy, float radius, Col c)
         for (int x = int(cx) - reach; x <= int(cx) + reach; ++x) {
             if (x < 0 || y < 0 || x >= cv.w || y >= cv.h) continue;
             float dx = (float(x) + 0.5f - cx) / radius, dy = (float(y) + 0.5f - cy) / radius;
-            float k = std::exp(-(dx * dx + dy * dy));
+            float k = portable::exp(-(dx * dx + dy * dy));
             if (k < 0.002f) continue;
             cat(cv, x, y) = cat(cv, x, y) + c * k;
         }

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "art.h"
+#include "portable_math.h"
 
 namespace art {
 
@@ -23,7 +24,7 @@ void paint_space(Canvas& cv, uint32_t seed, float vivid, float clear_cx, float c
             float fx = float(x), fy = float(y);
             float across = ((fx - bx) * nx + (fy - by) * ny);
             float warp = (fbm2(fx / 90.0f, fy / 90.0f, 3, seed + 1u) - 0.5f) * 160.0f;
-            float band = std::exp(-((across + warp) / 150.0f) * ((across + warp) / 150.0f));
+            float band = portable::exp(-((across + warp) / 150.0f) * ((across + warp) / 150.0f));
             float cloud = fbm2(fx / 150.0f, fy / 150.0f, 5, seed + 2u);
             float wisps = fbm2(fx / 40.0f + 3.0f, fy / 40.0f, 4, seed + 3u);
             float density = band * smoothstep(0.38f, 0.78f, cloud) * (0.55f + 0.6f * wisps);
@@ -53,14 +54,18 @@ void paint_space(Canvas& cv, uint32_t seed, float vivid, float clear_cx, float c
         int x = int(rng_unit(rng) * W), y = int(rng_unit(rng) * H);
         float keep = rng_unit(rng);
         float across = ((float(x) - bx) * nx + (float(y) - by) * ny);
-        float band = std::exp(-(across / 170.0f) * (across / 170.0f));
+        float band = portable::exp(-(across / 170.0f) * (across / 170.0f));
         if (keep > 0.35f + 0.65f * band) continue;
-        Col c = star_tint(rng) * rng_range(rng, 0.08f, 0.3f);
+        // The tint is drawn before the brightness in a statement of its own:
+        // compilers order the operands of one expression as they like.
+        Col tint = star_tint(rng);
+        Col c = tint * rng_range(rng, 0.08f, 0.3f);
         canvas_add(cv, x, y, c);
     }
     for (int i = 0; i < 260; ++i) {
         float x = rng_unit(rng) * W, y = rng_unit(rng) * H;
-        Col c = star_tint(rng) * rng_range(rng, 0.35f, 0.8f);
+        Col tint = star_tint(rng);
+        Col c = tint * rng_range(rng, 0.35f, 0.8f);
         canvas_add(cv, int(x), int(y), c);
         canvas_glow(cv, float(int(x)) + 0.5f, float(int(y)) + 0.5f, 0.9f, c * 0.18f);
     }
@@ -286,20 +291,20 @@ bool make_splash(Image& out)
     const float wx = 320.0f, wy = 318.0f, squash = 0.28f;
     auto depth = [](float r) { return 2400.0f / (r + 26.0f) - 6.0f; };
     auto point = [&](float r, float a, float& x, float& y) {
-        x = wx + r * std::cos(a);
-        y = wy + depth(r) + squash * r * std::sin(a);
+        x = wx + r * portable::cos(a);
+        y = wy + depth(r) + squash * r * portable::sin(a);
     };
     auto fade = [](float r) { return smoothstep(420.0f, 160.0f, r) * smoothstep(14.0f, 60.0f, r); };
     const Col grid{40, 110, 220};
     for (int k = 0; k < 13; ++k) {
-        float r = 20.0f * std::pow(1.27f, float(k));
+        float r = 20.0f * portable::pow(1.27f, float(k));
         int steps = int(2.0f * PI * r / 0.4f);
         for (int i = 0; i < steps; ++i) {
             float a = 2.0f * PI * float(i) / float(steps), x = 0, y = 0;
             point(r, a, x, y);
-            float back = std::sin(a) < 0 ? 0.55f : 1.0f;  // the far side is dimmer
+            float back = portable::sin(a) < 0 ? 0.55f : 1.0f;  // the far side is dimmer
             // Points bunch up where the ring is squashed: weigh by the spacing.
-            float gap = std::sqrt(std::sin(a) * std::sin(a) + squash * squash * std::cos(a) * std::cos(a));
+            float gap = std::sqrt(portable::sin(a) * portable::sin(a) + squash * squash * portable::cos(a) * portable::cos(a));
             splat(cv, x, y, grid * (0.22f * fade(r) * back * gap));
         }
     }
@@ -308,7 +313,7 @@ bool make_splash(Image& out)
         for (float r = 14.0f; r < 460.0f; r += 0.5f) {
             float x = 0, y = 0;
             point(r, a, x, y);
-            float back = std::sin(a) < 0 ? 0.55f : 1.0f;
+            float back = portable::sin(a) < 0 ? 0.55f : 1.0f;
             splat(cv, x, y, grid * (0.16f * fade(r) * back));
         }
     }
@@ -330,12 +335,12 @@ bool make_splash(Image& out)
     // The path it came by, bending towards the star as an orbit does; traced
     // back from the flame's tip, fading with distance.
     {
-        float x = ship_x - 4.0f * 13.0f * std::cos(ship_a), y = ship_y - 4.0f * 13.0f * std::sin(ship_a);
+        float x = ship_x - 4.0f * 13.0f * portable::cos(ship_a), y = ship_y - 4.0f * 13.0f * portable::sin(ship_a);
         float a = ship_a;
         for (int i = 0; i < 170; ++i) {
             a -= 0.0045f;
-            x -= std::cos(a);
-            y -= std::sin(a);
+            x -= portable::cos(a);
+            y -= portable::sin(a);
             if (i % 7 == 3) canvas_glow(cv, x, y, 1.2f, Col{90, 200, 255} * (0.9f * (1.0f - float(i) / 170.0f)));
         }
     }
@@ -344,7 +349,7 @@ bool make_splash(Image& out)
         for (int x = 0; x < W; ++x)
             if (aat(bodies, x, y) > 0)
                 cat(cv, x, y) = mix(cat(cv, x, y), cat(bodies, x, y), std::min(1.0f, aat(bodies, x, y)));
-    canvas_glow(cv, ship_x - 4.0f * 9.0f * std::cos(ship_a), ship_y - 4.0f * 9.0f * std::sin(ship_a), 14.0f,
+    canvas_glow(cv, ship_x - 4.0f * 9.0f * portable::cos(ship_a), ship_y - 4.0f * 9.0f * portable::sin(ship_a), 14.0f,
                 Col{30, 90, 160});
     if (!paint_logo(cv, W / 2, 46)) return false;
     if (!paint_line(cv, FONT_SANS, 15, "A RESCUE IN THE PULL OF A STAR", 3.0f, W / 2, 160, Col{170, 196, 240},

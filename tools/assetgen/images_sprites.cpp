@@ -6,6 +6,7 @@
 
 #include "art.h"
 #include "game/sprite_sizes.h"
+#include "portable_math.h"
 
 namespace art {
 
@@ -28,7 +29,7 @@ Vec3 cross(Vec3 a, Vec3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.
 // Rodrigues: v turned by `angle` about the unit axis k.
 Vec3 rotate(Vec3 v, Vec3 k, float angle)
 {
-    float c = std::cos(angle), s = std::sin(angle);
+    float c = portable::cos(angle), s = portable::sin(angle);
     return v * c + cross(k, v) * s + k * (dot(k, v) * (1.0f - c));
 }
 
@@ -63,7 +64,7 @@ void render_star(Canvas& cv, float phase, float cx, float cy, float scale, bool 
 {
     const float core = 5.4f * scale;
     const float turn = 2.0f * PI * phase;
-    const float pulse = 0.5f + 0.5f * std::cos(turn);  // 1 at the brightest frame
+    const float pulse = 0.5f + 0.5f * portable::cos(turn);  // 1 at the brightest frame
     const float rx = 14.6f * scale, ry = 11.6f * scale;  // the corona stays inside this
     const std::vector<Colour> disc{{236, 110, 10}, {255, 176, 50}, {255, 226, 140}, {255, 250, 226}, {255, 255, 250}};
     const std::vector<Colour> corona{{70, 0, 14}, {150, 20, 8}, {214, 70, 0}, {248, 146, 22}, {255, 214, 100}};
@@ -73,24 +74,24 @@ void render_star(Canvas& cv, float phase, float cx, float cy, float scale, bool 
         for (int x = x0; x <= x1; ++x) {
             float dx = float(x) + 0.5f - cx, dy = float(y) + 0.5f - cy;
             float r = std::sqrt(dx * dx + dy * dy);
-            float a = std::atan2(dy, dx);
+            float a = portable::atan2(dy, dx);
             if (r < core) {
                 float mu = std::sqrt(1.0f - (r / core) * (r / core));
                 // Granules drift by moving along a circle through the noise,
                 // so the last frame leads back into the first.
-                float g = value_noise3(dx / scale * 1.1f + 2.0f * std::cos(turn), dy / scale * 1.1f,
-                                       2.0f * std::sin(turn), 0x51A2u);
-                float t = clampf(0.05f + 0.95f * std::pow(mu, 1.1f) + (g - 0.5f) * 0.3f + 0.06f * pulse, 0.0f, 1.0f);
+                float g = value_noise3(dx / scale * 1.1f + 2.0f * portable::cos(turn), dy / scale * 1.1f,
+                                       2.0f * portable::sin(turn), 0x51A2u);
+                float t = clampf(0.05f + 0.95f * portable::pow(mu, 1.1f) + (g - 0.5f) * 0.3f + 0.06f * pulse, 0.0f, 1.0f);
                 canvas_blend(cv, x, y, ramp(disc, t), 1.0f);
                 continue;
             }
             // Streamers: noise around the rim, drifting with the phase.
-            float streamer = value_noise3(std::cos(a) * 2.6f + 1.3f * std::cos(turn), std::sin(a) * 2.6f,
-                                          1.3f * std::sin(turn), 0xC0F0u);
-            float fine = value_noise3(std::cos(a) * 6.0f, std::sin(a) * 6.0f + 0.8f * std::cos(turn),
-                                      0.8f * std::sin(turn), 0xC0F1u);
+            float streamer = value_noise3(portable::cos(a) * 2.6f + 1.3f * portable::cos(turn), portable::sin(a) * 2.6f,
+                                          1.3f * portable::sin(turn), 0xC0F0u);
+            float fine = value_noise3(portable::cos(a) * 6.0f, portable::sin(a) * 6.0f + 0.8f * portable::cos(turn),
+                                      0.8f * portable::sin(turn), 0xC0F1u);
             float width = (1.6f + 1.5f * pulse) * scale * (0.45f + 1.1f * streamer * streamer + 0.3f * fine);
-            float k = std::exp(-(r - core) / width) * (0.8f + 0.3f * pulse);
+            float k = portable::exp(-(r - core) / width) * (0.8f + 0.3f * pulse);
             float e = (dx / rx) * (dx / rx) + (dy / ry) * (dy / ry);
             k *= smoothstep(1.0f, 0.72f, e);
             if (soft) {  // light added to what is behind, no dark rim
@@ -145,7 +146,7 @@ float rock_surface(const Rock& rock, Vec3 u, float& crater_floor)
     float r = 1.0f;
     for (const Bump& b : rock.bumps) {
         Vec3 d = u - b.dir;
-        r += b.amp * std::exp(-dot(d, d) / (b.width * b.width));
+        r += b.amp * portable::exp(-dot(d, d) / (b.width * b.width));
     }
     crater_floor = 0.0f;
     for (const Crater& c : rock.craters) {
@@ -155,7 +156,7 @@ float rock_surface(const Rock& rock, Vec3 u, float& crater_floor)
             r -= c.depth * (1.0f - t * t);
             crater_floor = std::max(crater_floor, 1.0f - t);
         }
-        r += c.depth * 0.55f * std::exp(-(t - 1.0f) * (t - 1.0f) / 0.06f);
+        r += c.depth * 0.55f * portable::exp(-(t - 1.0f) * (t - 1.0f) / 0.06f);
     }
     r += (fbm3(u.x * 2.6f, u.y * 2.6f, u.z * 2.6f, 4, rock.seed) - 0.5f) * 0.22f;
     return r;
@@ -174,7 +175,7 @@ Rock make_rock(uint32_t seed)
     for (int j = 0; j <= ROCK_LAT; ++j)
         for (int i = 0; i < ROCK_LON; ++i) {
             float theta = PI * float(j) / ROCK_LAT, phi = 2.0f * PI * float(i) / ROCK_LON;
-            Vec3 u{std::sin(theta) * std::cos(phi), std::cos(theta), std::sin(theta) * std::sin(phi)};
+            Vec3 u{portable::sin(theta) * portable::cos(phi), portable::cos(theta), portable::sin(theta) * portable::sin(phi)};
             float fl = 0;
             rock.radius.push_back(rock_surface(rock, u, fl));
             rock.floor.push_back(fl);
@@ -185,7 +186,7 @@ Rock make_rock(uint32_t seed)
 // The tables, read between their grid points.
 float rock_lookup(const std::vector<float>& table, Vec3 u)
 {
-    float theta = std::acos(clampf(u.y, -1.0f, 1.0f)), phi = std::atan2(u.z, u.x);
+    float theta = portable::acos(clampf(u.y, -1.0f, 1.0f)), phi = portable::atan2(u.z, u.x);
     if (phi < 0) phi += 2.0f * PI;
     float fj = theta / PI * ROCK_LAT, fi = phi / (2.0f * PI) * ROCK_LON;
     int j = std::min(int(fj), ROCK_LAT - 1), i = int(fi) % ROCK_LON;
@@ -386,7 +387,7 @@ bool ship_sample(const std::vector<P2>& poly, P2 p, bool flame, float flame_len,
     }
     if (!flame || p.x > ENGINE_X || p.x < ENGINE_X - flame_len) return false;
     float t = (ENGINE_X - p.x) / flame_len;  // 0 at the nozzle, 1 at the tip
-    float w = 1.75f * (1.0f - std::pow(t, 1.6f)) + 0.15f;
+    float w = 1.75f * (1.0f - portable::pow(t, 1.6f)) + 0.15f;
     float ay = std::fabs(p.y);
     if (ay > w) return false;
     float heat = (1.0f - t * 0.85f) * (1.0f - 0.55f * (ay / w) * (ay / w));
@@ -401,7 +402,7 @@ bool ship_sample(const std::vector<P2>& poly, P2 p, bool flame, float flame_len,
 void render_ship(Canvas& cv, float angle, float cx, float cy, float scale, bool flame, float flame_limit)
 {
     const std::vector<P2> poly = hull_outline();
-    const float c = std::cos(angle), s = std::sin(angle);
+    const float c = portable::cos(angle), s = portable::sin(angle);
     const float flame_len = std::min(5.0f, flame_limit);
     const float reach = 12.0f * scale;
     const int N = scale > 2.0f ? 3 : 8;
@@ -423,7 +424,7 @@ void render_ship(Canvas& cv, float angle, float cx, float cy, float scale, bool 
                     if (lit) {
                         Vec3 ns{n.x * c - n.y * s, n.x * s + n.y * c, n.z};
                         float d = std::max(0.0f, dot(ns, LIGHT));
-                        float spec = std::pow(d, 12.0f);
+                        float spec = portable::pow(d, 12.0f);
                         // A high ambient: the player's ship stays bright on its shadowed side
                         // too, where a rock falls dark.
                         colour = colour * (0.62f + 0.58f * d) + Col{255, 255, 255} * (0.35f * spec);
@@ -447,7 +448,7 @@ bool make_ship_sheet(Image& out)
         for (int h = 0; h < 16; ++h) {
             float angle = float(h) * (2.0f * PI / 16.0f);
             // The flame stops short of the cell's edge behind the ship.
-            float bx = -std::cos(angle), by = -std::sin(angle);
+            float bx = -portable::cos(angle), by = -portable::sin(angle);
             float tx = std::fabs(bx) > 1e-4f ? 11.0f / std::fabs(bx) : 1e9f;
             float ty = std::fabs(by) > 1e-4f ? 9.0f / std::fabs(by) : 1e9f;
             float room = std::min(tx, ty) - 0.4f + ENGINE_X;
@@ -506,7 +507,7 @@ bool make_explosion_sheet(Image& out)
     std::vector<Spark> sparks;
     for (int i = 0; i < 34; ++i) {
         float a = rng_range(rng, 0, 2 * PI);
-        float dx = std::cos(a), dy = std::sin(a);
+        float dx = portable::cos(a), dy = portable::sin(a);
         // Stay inside the cell: at most to its edge in that direction.
         float room = std::min({dx < 0 ? cx / -dx : (42.0f - cx) / std::max(dx, 1e-4f),
                                dy < 0 ? cy / -dy : (36.0f - cy) / std::max(dy, 1e-4f), 16.0f}) - 1.0f;
@@ -518,15 +519,15 @@ bool make_explosion_sheet(Image& out)
         for (int y = 0; y < 36; ++y)
             for (int x = 0; x < 42; ++x) {
                 float dx = float(x) + 0.5f - cx, dy = float(y) + 0.5f - cy;
-                float a = std::atan2(dy, dx);
+                float a = portable::atan2(dy, dx);
                 // A ragged rim: the radius wanders with the angle.
-                float rim = value_noise3(std::cos(a) * 2.5f, std::sin(a) * 2.5f, float(f) * 0.45f, 0xB10Bu);
+                float rim = value_noise3(portable::cos(a) * 2.5f, portable::sin(a) * 2.5f, float(f) * 0.45f, 0xB10Bu);
                 float d = std::sqrt(dx * dx + dy * dy) / (r0 * (0.8f + 0.4f * rim));
                 if (d > 1.4f) continue;
                 float n = fbm2(float(x) * 0.22f, float(y) * 0.22f - float(f) * 0.35f, 3, 0xF1A3u + uint32_t(f / 3));
                 float body = std::max(0.0f, 1.0f - d * d);
                 float churn = 0.45f + 0.06f * float(f);  // smooth flash, then ever more turbulent
-                float t = heat[size_t(f)] * std::pow(body, 0.6f) * (1.0f + churn * 2.0f * (n - 0.5f));
+                float t = heat[size_t(f)] * portable::pow(body, 0.6f) * (1.0f + churn * 2.0f * (n - 0.5f));
                 // Late frames tear apart into ragged wisps.
                 if (f >= 5) t -= (float(f) - 4.0f) * 0.07f * (1.0f - n);
                 if (t < 0.12f) continue;
@@ -610,13 +611,13 @@ bool make_astronaut_sheet(Image& out)
     const Col suit{232, 232, 238}, orange{236, 120, 24}, visor{222, 176, 48}, pack{150, 152, 164};
     for (int f = 0; f < 6; ++f) {
         float t = 2.0f * PI * float(f) / 6.0f;
-        float sway = 0.12f * std::sin(t);                     // the body drifts about its middle
-        float wave = 0.3f + 0.7f * (0.5f + 0.5f * std::sin(t * 2.0f));  // waving arm, from straight up
-        float other = 0.35f + 0.15f * std::sin(t + 1.0f);
+        float sway = 0.12f * portable::sin(t);                     // the body drifts about its middle
+        float wave = 0.3f + 0.7f * (0.5f + 0.5f * portable::sin(t * 2.0f));  // waving arm, from straight up
+        float other = 0.35f + 0.15f * portable::sin(t + 1.0f);
         P2 ls{6.4f, 9.0f}, rs{11.6f, 9.0f};
-        P2 lh{ls.x - 4.6f * std::sin(wave), ls.y - 4.6f * std::cos(wave)};
-        P2 rh{rs.x + 4.2f * std::sin(PI - other * 2.0f) * 0.6f + 0.6f, rs.y + 4.2f * std::cos(other)};
-        float kick = 0.6f * std::sin(t + 0.8f);
+        P2 lh{ls.x - 4.6f * portable::sin(wave), ls.y - 4.6f * portable::cos(wave)};
+        P2 rh{rs.x + 4.2f * portable::sin(PI - other * 2.0f) * 0.6f + 0.6f, rs.y + 4.2f * portable::cos(other)};
+        float kick = 0.6f * portable::sin(t + 0.8f);
         const Col light = (f % 2 == 0) ? Col{255, 30, 30} : Col{40, 255, 40};
         std::vector<Piece> pieces{
             {Piece::BOX, {5.3f, 7.6f}, {12.7f, 12.6f}, 1.5f, pack},             // backpack, behind
@@ -636,7 +637,7 @@ bool make_astronaut_sheet(Image& out)
         };
         Canvas cv = canvas_make(ASTRONAUT_SPRITE.width, ASTRONAUT_SPRITE.height);
         constexpr int N = 6;
-        const float cs = std::cos(sway), sn = std::sin(sway);
+        const float cs = portable::cos(sway), sn = portable::sin(sway);
         for (int y = 0; y < 20; ++y)
             for (int x = 0; x < 18; ++x) {
                 Samples px;
@@ -653,7 +654,7 @@ bool make_astronaut_sheet(Image& out)
                             const Piece& piece = pieces[i];
                             Col shaded = piece.finish == Piece::LAMP ? piece.colour : piece.colour * (0.38f + 0.72f * d);
                             if (piece.finish == Piece::GLOSS)
-                                shaded = shaded + Col{255, 255, 220} * (0.6f * std::pow(d, 10.0f));
+                                shaded = shaded + Col{255, 255, 220} * (0.6f * portable::pow(d, 10.0f));
                             px.sum = px.sum + shaded;
                             px.hits++;
                             break;

@@ -1,4 +1,5 @@
 #include "music_kit.h"
+#include "portable_math.h"
 
 #include <algorithm>
 #include <cmath>
@@ -51,7 +52,7 @@ smf::Track& conductor(Piece& p) { return p.song.tracks[0]; }
 
 int faded_volume(int volume, double fader_db)
 {
-    const double v = volume * std::pow(10.0, fader_db / 40.0);
+    const double v = volume * portable::pow(10.0, fader_db / 40.0);
     return std::clamp(static_cast<int>(std::lround(v)), 0, 127);
 }
 

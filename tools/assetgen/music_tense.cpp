@@ -13,7 +13,7 @@ namespace {
 
 constexpr int kPiano = 0, kStrings = 1, kBass = 2, kHorn = 3, kOboe = 4, kTimpani = 5, kChoir = 6, kBrass = 7,
               kHigh = 8;
-constexpr int kDeepKick = 35, kKick = 36, kStick = 37, kSnare = 38, kTomLow = 41, kTomFloor = 43, kTomMid = 45,
+constexpr int kDeepKick = 35, kKick = 36, kStick = 37, kSnare = 38, kTomLow = 41, kTomFloor = 43,
               kCrash = 49, kRide = 51, kCrash2 = 57;
 
 constexpr int kIntro = 0, kPartA = 8, kPartB = 24, kBreak = 40, kClimax = 48, kEnding = 56;

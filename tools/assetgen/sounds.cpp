@@ -10,6 +10,7 @@
 #include "formats/wav.h"
 #include "base/data_files.h"
 #include "synth.h"
+#include "portable_math.h"
 
 using namespace synth;
 
@@ -20,14 +21,14 @@ constexpr double kPeak = 0.93;
 
 size_t samples_for(double seconds) { return static_cast<size_t>(std::lround(seconds * kRate)); }
 double time_of(size_t i) { return static_cast<double>(i) / kRate; }
-double midi_hz(double note) { return 440.0 * std::pow(2.0, (note - 69.0) / 12.0); }
+double midi_hz(double note) { return 440.0 * portable::pow(2.0, (note - 69.0) / 12.0); }
 
 // Raised-cosine attack of `a` seconds and exponential release of time
 // constant `tau` starting at `release_at`.
 double envelope(double t, double a, double release_at, double tau)
 {
-    double g = t < a ? 0.5 - 0.5 * std::cos(std::numbers::pi * t / a) : 1.0;
-    if (t > release_at) g *= std::exp(-(t - release_at) / tau);
+    double g = t < a ? 0.5 - 0.5 * portable::cos(std::numbers::pi * t / a) : 1.0;
+    if (t > release_at) g *= portable::exp(-(t - release_at) / tau);
     return g;
 }
 
@@ -46,16 +47,16 @@ void brass_note(std::vector<double>& out, Rng& r, double start, double dur, doub
     for (size_t i = 0; i < n + tail && first + i < out.size(); ++i) {
         const double t = time_of(i);
         const double u = std::min(t / dur, 1.0);
-        const double vib = vibrato_depth * std::sin(kTwoPi * 5.2 * t) * std::min(1.0, t / 0.25);
+        const double vib = vibrato_depth * portable::sin(kTwoPi * 5.2 * t) * std::min(1.0, t / 0.25);
         const double semis = bend * u * u + vib + 0.03 * drift[i];
         const double f = midi_hz(note + semis);
         ph1 += f / kRate;
         ph2 += f * 1.004 / kRate;
-        const double cutoff = cutoff_rest + (cutoff_peak - cutoff_rest) * std::exp(-t / 0.09) * std::min(1.0, t / 0.02);
+        const double cutoff = cutoff_rest + (cutoff_peak - cutoff_rest) * portable::exp(-t / 0.09) * std::min(1.0, t / 0.02);
         biquad_lowpass(lp, kRate, cutoff, 0.9);
         const double src = 0.5 * (saw_bl(ph1, f, kRate, 0.8) + saw_bl(ph2, f * 1.004, kRate, 0.8));
         double g = t < 0.015 ? t / 0.015 : 1.0;
-        if (t > dur) g *= std::exp(-(t - dur) / release);
+        if (t > dur) g *= portable::exp(-(t - dur) / release);
         out[first + i] += amp * g * biquad_run(lp, src);
     }
 }
@@ -93,8 +94,8 @@ std::vector<double> make_ahh(Rng& r)
         const double t = time_of(i);
         const double u = t / dur;
         // pitch: a quick upward break, then a long exponential fall
-        double f0 = t < 0.06 ? 390.0 + 150.0 * (t / 0.06) : 540.0 * std::pow(0.40, (t - 0.06) / (dur - 0.06));
-        f0 *= 1.0 + 0.02 * jitter[i] + 0.04 * std::sin(kTwoPi * 5.5 * t) * std::min(1.0, t / 0.2);
+        double f0 = t < 0.06 ? 390.0 + 150.0 * (t / 0.06) : 540.0 * portable::pow(0.40, (t - 0.06) / (dur - 0.06));
+        f0 *= 1.0 + 0.02 * jitter[i] + 0.04 * portable::sin(kTwoPi * 5.5 * t) * std::min(1.0, t / 0.2);
         phase += f0 / kRate;
         const double buzz = saw_bl(phase, f0, kRate, 0.7) * (1.0 + 0.08 * shimmer[i]);
         const double breath = rng_gauss(r) * (0.10 + 0.25 * u);
@@ -127,17 +128,17 @@ std::vector<double> make_energize(Rng& r)
     for (size_t i = 0; i < n; ++i) {
         const double t = time_of(i);
         const double u = t / dur;
-        const double base = 200.0 * std::pow(2.0, 3.0 * u);
+        const double base = 200.0 * portable::pow(2.0, 3.0 * u);
         double v = 0.0;
         for (int p = 0; p < 4; ++p) {
             for (int d = 0; d < 3; ++d) {
                 const double f = base * ratios[p] * detune[d];
                 phases[p][d] += f / kRate;
-                if (f < 0.42 * kRate) v += weights[p] * std::sin(kTwoPi * phases[p][d]);
+                if (f < 0.42 * kRate) v += weights[p] * portable::sin(kTwoPi * phases[p][d]);
             }
         }
         trem_phase += (7.0 + 20.0 * u) / kRate;
-        const double trem = 0.65 + 0.35 * std::sin(kTwoPi * trem_phase);
+        const double trem = 0.65 + 0.35 * portable::sin(kTwoPi * trem_phase);
         out[i] = v * trem * envelope(t, 0.12, dur - 0.35, 0.12) * 0.18;
     }
     // sparkles: short high pings, more of them as the sweep rises
@@ -149,7 +150,7 @@ std::vector<double> make_energize(Rng& r)
         const size_t len = samples_for(0.06);
         for (size_t k = 0; k < len && i + k < n; ++k) {
             const double tk = time_of(k);
-            out[i + k] += a * std::sin(kTwoPi * f * tk) * std::exp(-tk / 0.018) * std::min(1.0, tk / 0.002);
+            out[i + k] += a * portable::sin(kTwoPi * f * tk) * portable::exp(-tk / 0.018) * std::min(1.0, tk / 0.002);
         }
     }
     for (double& v : out) v = tanh_drive(v, 1.5);
@@ -175,9 +176,9 @@ std::vector<double> make_gameover(Rng& r)
     for (size_t i = 0; first + i < out.size(); ++i) {
         const double t = time_of(i);
         // the phase of a sine gliding from 102 Hz down to 42 Hz
-        const double ph = kTwoPi * (42.0 * t + 60.0 * 0.08 * (1.0 - std::exp(-t / 0.08)));
-        out[first + i] += 0.35 * std::sin(ph) * std::exp(-t / 0.35) * std::min(1.0, t / 0.003) +
-                          0.12 * rng_gauss(r) * std::exp(-t / 0.03);
+        const double ph = kTwoPi * (42.0 * t + 60.0 * 0.08 * (1.0 - portable::exp(-t / 0.08)));
+        out[first + i] += 0.35 * portable::sin(ph) * portable::exp(-t / 0.35) * std::min(1.0, t / 0.003) +
+                          0.12 * rng_gauss(r) * portable::exp(-t / 0.03);
     }
     for (size_t i = 0; i < out.size(); ++i) out[i] = tanh_drive(out[i], 1.3);
     return finish(out, 0.004, 0.15);
@@ -194,11 +195,11 @@ std::vector<double> make_projectile(Rng& r)
     biquad_highpass(hp, kRate, 2500.0, 0.7);
     for (size_t i = 0; i < n; ++i) {
         const double t = time_of(i);
-        const double f = 260.0 + 2700.0 * std::exp(-t / 0.032);
+        const double f = 260.0 + 2700.0 * portable::exp(-t / 0.032);
         phase += f / kRate;
-        const double tone = 0.7 * square_bl(phase, f, kRate, 0.6) + 0.5 * std::sin(kTwoPi * phase);
-        const double hiss = biquad_run(hp, rng_gauss(r)) * std::exp(-t / 0.008);
-        const double g = std::min(1.0, t / 0.002) * std::exp(-t / 0.055);
+        const double tone = 0.7 * square_bl(phase, f, kRate, 0.6) + 0.5 * portable::sin(kTwoPi * phase);
+        const double hiss = biquad_run(hp, rng_gauss(r)) * portable::exp(-t / 0.008);
+        const double g = std::min(1.0, t / 0.002) * portable::exp(-t / 0.055);
         out[i] = g * tone + 0.4 * hiss;
     }
     return finish(out, 0.002, 0.02);
@@ -229,7 +230,7 @@ std::vector<double> make_engines(Rng& r)
         const double rumble = biquad_run(low, w) * 2.2;
         const double hiss = biquad_run(mid, w) * 0.35;
         const double buzz = biquad_run(low2, saw_bl(phase, f, kRate, 0.5)) * 0.45;
-        const double s = std::sin(std::numbers::pi * throbs * t / dur);
+        const double s = portable::sin(std::numbers::pi * throbs * t / dur);
         const double throb = 0.45 + 0.55 * s * s;
         out[i] = (rumble + hiss + buzz) * throb * (1.0 + 0.25 * flutter[i]);
     }
@@ -251,22 +252,22 @@ std::vector<double> make_explosion(Rng& r)
     for (size_t i = 0; i < n; ++i) {
         const double t = time_of(i);
         const double w = rng_gauss(r);
-        const double crack = w * std::exp(-t / 0.008);
-        const double cutoff = 220.0 + 3000.0 * std::exp(-t / 0.22);
+        const double crack = w * portable::exp(-t / 0.008);
+        const double cutoff = 220.0 + 3000.0 * portable::exp(-t / 0.22);
         biquad_lowpass(body, kRate, cutoff, 0.7);
         biquad_lowpass(body2, kRate, cutoff, 0.7);
-        const double blast = biquad_run(body2, biquad_run(body, w)) * std::exp(-t / 0.42) * std::min(1.0, t / 0.004);
-        const double ph = kTwoPi * (55.0 * t + 80.0 * 0.09 * (1.0 - std::exp(-t / 0.09)));
-        const double thump = std::sin(ph) * std::exp(-t / 0.22) * std::min(1.0, t / 0.004);
+        const double blast = biquad_run(body2, biquad_run(body, w)) * portable::exp(-t / 0.42) * std::min(1.0, t / 0.004);
+        const double ph = kTwoPi * (55.0 * t + 80.0 * 0.09 * (1.0 - portable::exp(-t / 0.09)));
+        const double thump = portable::sin(ph) * portable::exp(-t / 0.22) * std::min(1.0, t / 0.004);
         const double rumble =
-            biquad_run(rumble_hp, biquad_run(rumble_lp, w)) * 2.2 * std::exp(-t / 0.55) * (0.6 + 0.4 * roll[i]);
+            biquad_run(rumble_hp, biquad_run(rumble_lp, w)) * 2.2 * portable::exp(-t / 0.55) * (0.6 + 0.4 * roll[i]);
         out[i] = 0.4 * (0.9 * crack + 1.6 * blast + 0.45 * thump + 1.0 * rumble);
     }
     // crackles: scattered short bursts, thinning out
     for (size_t i = samples_for(0.05); i < n; ++i) {
         const double t = time_of(i);
-        if (rng_uniform(r) > 0.004 * std::exp(-t / 0.5)) continue;
-        const double a = 0.35 * std::exp(-t / 0.5) * (0.5 + rng_uniform(r));
+        if (rng_uniform(r) > 0.004 * portable::exp(-t / 0.5)) continue;
+        const double a = 0.35 * portable::exp(-t / 0.5) * (0.5 + rng_uniform(r));
         const size_t len = samples_for(0.004);
         for (size_t k = 0; k < len && i + k < n; ++k) out[i + k] += a * rng_gauss(r) * (1.0 - double(k) / double(len));
     }
@@ -292,8 +293,8 @@ std::vector<double> make_levcomp(Rng& r)
     for (size_t i = 0; first + i < out.size(); ++i) {
         const double t = time_of(i);
         const double f = midi_hz(84);
-        out[first + i] += 0.28 * std::exp(-t / 0.35) *
-                          (std::sin(kTwoPi * f * t) + 0.4 * std::sin(kTwoPi * f * 2.76 * t) * std::exp(-t / 0.1));
+        out[first + i] += 0.28 * portable::exp(-t / 0.35) *
+                          (portable::sin(kTwoPi * f * t) + 0.4 * portable::sin(kTwoPi * f * 2.76 * t) * portable::exp(-t / 0.1));
     }
     return finish(out, 0.003, 0.25);
 }

@@ -1,4 +1,5 @@
 #include "synth.h"
+#include "portable_math.h"
 
 #include <algorithm>
 #include <cmath>
@@ -30,7 +31,7 @@ double rng_gauss(Rng& r)
     // Box-Muller; the first uniform is kept away from zero.
     const double u1 = 1.0 - rng_uniform(r);
     const double u2 = rng_uniform(r);
-    return std::sqrt(-2.0 * std::log(u1)) * std::cos(kTwoPi * u2);
+    return std::sqrt(-2.0 * portable::log(u1)) * portable::cos(kTwoPi * u2);
 }
 
 static void biquad_norm(Biquad& f, double b0, double b1, double b2, double a0, double a1, double a2)
@@ -46,8 +47,8 @@ void biquad_lowpass(Biquad& f, double rate, double freq, double q)
 {
     freq = std::clamp(freq, 10.0, rate * 0.49);
     const double w = kTwoPi * freq / rate;
-    const double alpha = std::sin(w) / (2.0 * q);
-    const double c = std::cos(w);
+    const double alpha = portable::sin(w) / (2.0 * q);
+    const double c = portable::cos(w);
     biquad_norm(f, (1 - c) / 2, 1 - c, (1 - c) / 2, 1 + alpha, -2 * c, 1 - alpha);
 }
 
@@ -55,8 +56,8 @@ void biquad_highpass(Biquad& f, double rate, double freq, double q)
 {
     freq = std::clamp(freq, 10.0, rate * 0.49);
     const double w = kTwoPi * freq / rate;
-    const double alpha = std::sin(w) / (2.0 * q);
-    const double c = std::cos(w);
+    const double alpha = portable::sin(w) / (2.0 * q);
+    const double c = portable::cos(w);
     biquad_norm(f, (1 + c) / 2, -(1 + c), (1 + c) / 2, 1 + alpha, -2 * c, 1 - alpha);
 }
 
@@ -64,8 +65,8 @@ void biquad_bandpass(Biquad& f, double rate, double freq, double q)
 {
     freq = std::clamp(freq, 10.0, rate * 0.49);
     const double w = kTwoPi * freq / rate;
-    const double alpha = std::sin(w) / (2.0 * q);
-    const double c = std::cos(w);
+    const double alpha = portable::sin(w) / (2.0 * q);
+    const double c = portable::cos(w);
     biquad_norm(f, alpha, 0, -alpha, 1 + alpha, -2 * c, 1 - alpha);
 }
 
@@ -88,7 +89,7 @@ static double harmonic_gain(double hz, double rate, double brightness)
     if (hz >= limit) return 0.0;
     if (hz <= knee) return 1.0;
     const double t = (hz - knee) / (limit - knee);
-    return 0.5 + 0.5 * std::cos(std::numbers::pi * t);
+    return 0.5 + 0.5 * portable::cos(std::numbers::pi * t);
 }
 
 double saw_bl(double phase, double freq, double rate, double brightness)
@@ -98,7 +99,7 @@ double saw_bl(double phase, double freq, double rate, double brightness)
         const double hz = freq * k;
         const double g = harmonic_gain(hz, rate, brightness);
         if (g == 0.0) break;
-        sum += g * std::sin(kTwoPi * phase * k) / k;
+        sum += g * portable::sin(kTwoPi * phase * k) / k;
     }
     return sum * (2.0 / std::numbers::pi);
 }
@@ -110,7 +111,7 @@ double square_bl(double phase, double freq, double rate, double brightness)
         const double hz = freq * k;
         const double g = harmonic_gain(hz, rate, brightness);
         if (g == 0.0) break;
-        sum += g * std::sin(kTwoPi * phase * k) / k;
+        sum += g * portable::sin(kTwoPi * phase * k) / k;
     }
     return sum * (4.0 / std::numbers::pi);
 }
@@ -128,7 +129,7 @@ std::vector<double> smooth_noise(Rng& r, size_t n, size_t hold)
             b = rng_signed(r);
         }
         const double t = static_cast<double>(k) / static_cast<double>(hold);
-        const double w = 0.5 - 0.5 * std::cos(std::numbers::pi * t);
+        const double w = 0.5 - 0.5 * portable::cos(std::numbers::pi * t);
         out[i] = a + (b - a) * w;
     }
     return out;
@@ -168,13 +169,15 @@ void normalise(std::vector<double>& x, double peak)
     for (double& v : x) v *= gain;
 }
 
-double tanh_drive(double x, double drive) { return std::tanh(x * drive) / std::tanh(drive); }
+double tanh_drive(double x, double drive) { return portable::tanh(x * drive) / portable::tanh(drive); }
 
 std::vector<uint8_t> quantise_u8(const std::vector<double>& x, Rng& r)
 {
     std::vector<uint8_t> out(x.size());
     for (size_t i = 0; i < x.size(); ++i) {
-        const double dither = (rng_uniform(r) - rng_uniform(r));  // triangular, +-1 step
+        // Triangular, +-1 step; two statements fix which draw comes first.
+        const double up = rng_uniform(r);
+        const double dither = up - rng_uniform(r);
         const double v = std::round(128.0 + 127.0 * x[i] + dither);
         out[i] = static_cast<uint8_t>(std::clamp(v, 0.0, 255.0));
     }
@@ -192,8 +195,8 @@ std::vector<double> upsample4(const std::vector<double>& x)
         for (long i = centre - kTaps + 1; i <= centre + kTaps; ++i) {
             if (i < 0 || i >= static_cast<long>(x.size())) continue;
             const double d = t - static_cast<double>(i);
-            const double sinc = d == 0.0 ? 1.0 : std::sin(std::numbers::pi * d) / (std::numbers::pi * d);
-            const double w = 0.5 + 0.5 * std::cos(std::numbers::pi * d / kTaps);  // Hann
+            const double sinc = d == 0.0 ? 1.0 : portable::sin(std::numbers::pi * d) / (std::numbers::pi * d);
+            const double w = 0.5 + 0.5 * portable::cos(std::numbers::pi * d / kTaps);  // Hann
             sum += x[static_cast<size_t>(i)] * sinc * w;
         }
         out[j] = sum;
