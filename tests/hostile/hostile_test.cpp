@@ -84,6 +84,9 @@ std::vector<Case> hostile_cases()
         {"BmpHeightEnormous", DATA_SHEET_STAR, with32(star, BI_HEIGHT, 0x7FFFFFFF), TOO_LARGE},
         {"BmpHeightMostNegative", DATA_SHEET_STAR, with32(star, BI_HEIGHT, 0x80000000u), TOO_LARGE},
         {"BmpSizesOverflow32Bits", DATA_SHEET_STAR, with32(with32(star, BI_WIDTH, 70000), BI_HEIGHT, 70000), TOO_LARGE},
+        // Found by the fuzzer: stride x rows wrapped past 64 bits to a size every later test let through.
+        {"BmpSizesOverflow64Bits", DATA_SHEET_STAR,
+         with32(with32(bmp_image(4, 4, 24), BI_WIDTH, 1627390064), BI_HEIGHT, uint32_t(-2096889712)), TOO_LARGE},
         {"Bmp2Bit", DATA_SHEET_ASTEROID, bmp_image(513, 32, 2), BIT_COUNT},
         {"Bmp32Bit", DATA_SPLASH, bmp_image(640, 480, 32), "32" + std::string(NOT_PALETTE)},
         {"Bmp24BitSheet", DATA_SHEET_STAR, bmp_image(156, 26, 24), "24" + std::string(NOT_PALETTE)},

@@ -11,23 +11,10 @@
 
 using Bytes = std::vector<uint8_t>;
 
-inline void put16le(Bytes& b, uint32_t v)
-{
-    for (int i = 0; i < 2; ++i) b.push_back(uint8_t(v >> (8 * i)));
-}
-inline void put32le(Bytes& b, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i) b.push_back(uint8_t(v >> (8 * i)));
-}
-inline void put16be(Bytes& b, uint32_t v)
-{
-    b.push_back(uint8_t(v >> 8));
-    b.push_back(uint8_t(v));
-}
-inline void put32be(Bytes& b, uint32_t v)
-{
-    for (int s = 24; s >= 0; s -= 8) b.push_back(uint8_t(v >> s));
-}
+inline void put16le(Bytes& b, uint32_t v) { b.insert(b.end(), {uint8_t(v), uint8_t(v >> 8)}); }
+inline void put32le(Bytes& b, uint32_t v) { put16le(b, v), put16le(b, v >> 16); }
+inline void put16be(Bytes& b, uint32_t v) { b.insert(b.end(), {uint8_t(v >> 8), uint8_t(v)}); }
+inline void put32be(Bytes& b, uint32_t v) { put16be(b, v >> 16), put16be(b, v); }
 inline void put_tag(Bytes& b, const char* tag) { b.insert(b.end(), tag, tag + 4); }
 inline void append(Bytes& b, const Bytes& more) { b.insert(b.end(), more.begin(), more.end()); }
 
@@ -146,17 +133,11 @@ inline Bytes chord_file(uint32_t held = 480, uint32_t length = 960)
 constexpr size_t BF_OFF_BITS = 10, BI_SIZE = 14, BI_WIDTH = 18, BI_HEIGHT = 22, BI_BIT_COUNT = 28, BI_COMPRESSION = 30,
                  BI_SIZE_IMAGE = 34;
 
-template <typename B>
-void set32(B& b, size_t at, uint32_t v)
+inline void set32(Bytes& b, size_t at, uint32_t v)
 {
-    for (int i = 0; i < 4; ++i) b[at + size_t(i)] = static_cast<typename B::value_type>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i) b[at + size_t(i)] = uint8_t(v >> (8 * i));
 }
-template <typename B>
-B with32(B b, size_t at, uint32_t v)
-{
-    set32(b, at, v);
-    return b;
-}
+inline Bytes with32(Bytes b, size_t at, uint32_t v) { return set32(b, at, v), b; }
 
 // A well-formed image of any bit count: headers, a palette of 2^bits entries
 // up to 8 bits, and `stride x height` pixel bytes of a pattern.
