@@ -1,7 +1,5 @@
-// The pull of the star, its cut-off, the speed cap and the wrap, at the
-// readings that pin them.
-#include <cmath>
-
+// What the golden runs leave open: the ship's pull near and on the star's
+// centre, and the wrap bounds of every body on both axes.
 #include "game_fixture.h"
 
 namespace {
@@ -22,39 +20,13 @@ Body step(Body b, const BodyMotion& m)
 
 }  // namespace
 
-TEST(Gravity, PullAtRestAndTheFirstAsteroidOfTheFirstGame)
+// Centres 10 pixels right of the star's (320, 240): the other bodies' cut-off
+// would leave the ship unpulled. Exactly on the centre it has no direction.
+TEST(Gravity, TheShipHasNoCutOffAndStaysFiniteOnTheCentre)
 {
-    // 100 pixels left of the star's centre (320, 240), on its row.
-    const Body b = step({320.0f - 100 - 15, 240.0f - 15, 0, 0}, ASTEROID_MOTION);
-    EXPECT_FLOAT_EQ(b.vx, 0.025f);
-    EXPECT_FLOAT_EQ(b.vy, 0.0f);
-    EXPECT_FLOAT_EQ(b.x, 205.025f);
-    const Body a = step({0, 94, 3, 1}, ASTEROID_MOTION);
-    EXPECT_NEAR(a.vx, 3.002085, 1e-6);
-    EXPECT_NEAR(a.vy, 1.000895, 1e-6);
-}
-
-TEST(Gravity, CutOffNearTheStarExceptForTheShip)
-{
-    // Centres 10 pixels right of the star's centre.
-    EXPECT_EQ(step({320 + 10 - 15, 240 - 15, 1, 0}, ASTEROID_MOTION).vx, 1.0f);
-    EXPECT_EQ(step({320 + 10 - 9, 240 - 10, 1, 0}, ASTRONAUT_MOTION).vx, 1.0f);
-    EXPECT_EQ(step({320 + 10 - 4, 240 - 4, 1, 0}, SHOT_MOTION).vx, 1.0f);
     EXPECT_NEAR(step({320 + 10 - 11, 240 - 9, 1, 0}, SHIP_MOTION).vx, 1.0 - 2.5, 1e-6);
-    // A ship exactly on the centre gets no pull and stays finite.
     const Body centred = step({320 - 11, 240 - 9, 0, 0}, SHIP_MOTION);
-    EXPECT_EQ(centred.vx, 0.0f);
-    EXPECT_EQ(centred.vy, 0.0f);
-}
-
-TEST(Gravity, SpeedCapKeepsDirection)
-{
-    // Inside the cut-off, so no pull: only the cap acts.
-    const Body fast = step({320 - 4, 240 - 4, 8 * 0.6f, 8 * 0.8f}, SHOT_MOTION);
-    EXPECT_NEAR(std::hypot(fast.vx, fast.vy), 7.0, 1e-6);
-    EXPECT_NEAR(fast.vx / fast.vy, 0.75, 1e-6);
-    EXPECT_EQ(step({320 - 4, 240 - 4, 7, 0}, SHOT_MOTION).vx, 7.0f);
-    EXPECT_EQ(step({320 - 4, 240 - 4, 7.01f, 0}, SHOT_MOTION).vx, 7.0f);
+    EXPECT_EQ(std::pair(centred.vx, centred.vy), std::pair(0.0f, 0.0f));
 }
 
 TEST(Gravity, EachBodyWrapsItsCentreOncePerAxis)

@@ -57,23 +57,20 @@ std::vector<uint32_t> colours_of(const std::string& path)
     return out;
 }
 
-// Root mean square of each 10 ms window.
+template <typename T>
+double rms(const std::vector<T>& s)
+{
+    double sum = 0;
+    for (T v : s) sum += double(v) * v;
+    return std::sqrt(sum / double(s.size()));
+}
+
+// The level of each 10 ms window.
 std::vector<double> envelope(const std::vector<float>& s)
 {
     std::vector<double> out;
-    for (size_t at = 0; at + 441 <= s.size(); at += 441) {
-        double sum = 0;
-        for (size_t i = at; i < at + 441; ++i) sum += double(s[i]) * s[i];
-        out.push_back(std::sqrt(sum / 441));
-    }
+    for (auto at = s.begin(); s.end() - at >= 441; at += 441) out.push_back(rms(std::vector<float>(at, at + 441)));
     return out;
-}
-
-double rms(const std::vector<float>& s)
-{
-    double sum = 0;
-    for (float v : s) sum += double(v) * v;
-    return std::sqrt(sum / double(s.size()));
 }
 
 double correlation(const std::vector<double>& a, const std::vector<double>& b)
