@@ -93,7 +93,6 @@ TEST_F(Banks, EffectSlotsFromLoadToShutdown)
 TEST_F(Banks, RefusedFilesLeaveTheirSlotFree)
 {
     EXPECT_EQ(refused(load(dir.file("missing.wav"))), dir.file("missing.wav") + ": No such file or directory");
-    EXPECT_EQ(refused(load(dir.path())), dir.path() + ": a folder, not a regular file");
     // Taken as its bytes, 16-bit stereo would play as noise at the wrong
     // speed: it is converted to the bank's 8-bit mono, half as many frames here.
     Bytes pcm16;
@@ -108,8 +107,6 @@ TEST_F(Banks, RefusedFilesLeaveTheirSlotFree)
     const Bytes chord = chord_file();
     const std::string path = dir.write("cut.mid", Bytes(chord.begin(), chord.end() - 5));
     EXPECT_EQ(refused(midi_load(path.c_str())), path + ": a track runs past the end of the file");
-    const std::string nowhere = dir.file("nowhere.mid");
-    EXPECT_EQ(refused(midi_load(nowhere.c_str())), nowhere + ": No such file or directory");
     EXPECT_EQ(midi_load(track.c_str()), 0);
 }
 
