@@ -1,5 +1,5 @@
-// What the golden runs leave open: the ship's pull near and on the star's
-// centre, and the wrap bounds of every body on both axes.
+// The ship's pull near and on the star's centre, which the golden runs never
+// reach, and every body's wrap bounds on both axes, which they reach only in part.
 #include "game_fixture.h"
 
 namespace {
