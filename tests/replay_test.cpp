@@ -48,17 +48,15 @@ TEST(KeyScript, LinesWordsCommentsAndRoundTrips)
                                            SCRIPT_RIGHT, SCRIPT_ESC};
     EXPECT_EQ(frames, expected);
     // The newline that ends the last line does not start another frame.
-    ASSERT_EQ(keyscript_parse("UP\nDOWN\n", 8, frames, error), 1);
-    EXPECT_EQ(frames.size(), 2u);
-    ASSERT_EQ(keyscript_parse("\n", 1, frames, error), 1);
-    EXPECT_EQ(frames.size(), 1u);
-
-    EXPECT_EQ(keyscript_parse("UP\n\nup\n", 7, frames, error), 0);
-    EXPECT_EQ(error.line, 3);
-    EXPECT_EQ(error.word, "up");
-    EXPECT_EQ(keyscript_parse("UP#x\nSPACEBAR\n", 14, frames, error), 0);
-    EXPECT_EQ(error.line, 2);
-    EXPECT_EQ(error.word, "SPACEBAR");
+    const std::tuple<std::string, int, size_t, int, std::string> cases[] = {
+        {"UP\nDOWN\n", 1, 2, 0, ""}, {"\n", 1, 1, 0, ""}, {"UP\n\nup\n", 0, 0, 3, "up"},
+        {"UP#x\nSPACEBAR\n", 0, 0, 2, "SPACEBAR"}};
+    for (const auto& [script, ok, size, line, word] : cases) {
+        error = {};
+        const int parsed = keyscript_parse(script.data(), script.size(), frames, error);
+        EXPECT_EQ(std::tuple(parsed, ok ? frames.size() : 0, ok ? 0 : error.line, error.word),
+                  std::tuple(ok, size, line, word)) << script;
+    }
 
     uint8_t keys[256];
     for (int mask = 0; mask < 128; ++mask) {
@@ -91,25 +89,20 @@ TEST(Replay, FramesEscapeEmptyScriptsAndRefusals)
     EXPECT_EQ(lines_of(replay("RETURN\nUP").out).size(), 3u * 43u) << "a last line without its newline";
 
     Ended r = replay("UP\nRETURN\nJUMP\n");
-    EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find(":3: unknown key 'JUMP'"), std::string::npos) << r.err;
-    EXPECT_TRUE(r.out.empty());
+    EXPECT_TRUE(r.status == 2 && r.out.empty() && r.err.find(":3: unknown key 'JUMP'") != r.err.npos) << r.err;
     r = run_program({REPLAY, "/nonexistent/script.keys"});
-    EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("/nonexistent/script.keys"), std::string::npos);
+    EXPECT_TRUE(r.status == 2 && r.err.find("/nonexistent/script.keys") != r.err.npos) << r.err;
     for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
              {"--frobnicate"}, {"--frames", "-3"}, {"--every", "0"}, {"--png"}}) {
         r = replay("", bad);
-        EXPECT_EQ(r.status, 2) << bad[0];
-        EXPECT_NE(r.err.find(bad[0]), std::string::npos) << r.err;
+        EXPECT_TRUE(r.status == 2 && r.err.find(bad[0]) != r.err.npos) << bad[0] << ": " << r.err;
     }
     EXPECT_EQ(run_program({REPLAY}).status, 2);
     // A script from a pipe with a writer; a value given with '='.
     r = run_program({"/bin/bash", "-c", REPLAY + " --frames=1 <(printf 'RETURN\\n')"});
     EXPECT_EQ(std::pair(r.status, lines_of(r.out).size()), std::pair(0, size_t{2 * 43})) << r.err;
     r = run_program({REPLAY, "--help"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find("usage:"), std::string::npos);
+    EXPECT_TRUE(r.status == 0 && r.out.find("usage:") != r.out.npos);
 }
 
 // Every other frame dumped, as BMP and as PNG: the same pictures pixel for
@@ -120,12 +113,10 @@ TEST(Replay, TraceFileAndPictureDumps)
     const std::string script = dir.write("run.keys", "\n\nRETURN\nUP SPACE\nUP SPACE LEFT\n\n");
     Ended r = run_program({REPLAY, "--trace", dir.file("t.txt"), "--dump", dir.path(), "--every", "2", script});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(r.out.empty());
-    EXPECT_EQ(lines_of(dir.read("t.txt")).size(), 7u * 43u);
+    EXPECT_EQ(std::tuple(r.out, lines_of(dir.read("t.txt")).size()), std::tuple(std::string(), 7u * 43u));
     r = run_program({REPLAY, "--trace", "/dev/null", "--dump", dir.path(), "--every", "2", "--png", script});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_FALSE(fs::exists(dir.dir / "frame-000001.bmp"));
-    EXPECT_FALSE(fs::exists(dir.dir / "frame-000001.png"));
+    EXPECT_FALSE(fs::exists(dir.dir / "frame-000001.bmp") || fs::exists(dir.dir / "frame-000001.png"));
     EXPECT_NE(dir.read("frame-000000.bmp"), dir.read("frame-000004.bmp")) << "the splash and a game frame";
 
     for (int frame : {0, 2, 4, 6}) {
@@ -133,18 +124,14 @@ TEST(Replay, TraceFileAndPictureDumps)
         std::snprintf(name, sizeof name, "frame-%06d", frame);
         LoadedBitmap b{};
         ASSERT_EQ(bmp_read(b, dir.file(name + std::string(".bmp")).c_str()), 1) << name;
-        EXPECT_EQ(b.info_header.biWidth, 640);
         PngFile p;
         ASSERT_TRUE(read_png(dir.file(name + std::string(".png")), p)) << name;
-        EXPECT_EQ(p.colour_type, PNG_COLOR_TYPE_PALETTE);
-        ASSERT_EQ(p.width, 640);
-        ASSERT_EQ(p.height, 480);
-        ASSERT_EQ(p.palette.size(), 256u);
+        ASSERT_EQ(std::tuple(b.info_header.biWidth, p.colour_type, p.width, p.height, p.palette.size()),
+                  std::tuple(640, PNG_COLOR_TYPE_PALETTE, 640, 480, 256u));
         int wrong = 0;
-        for (size_t i = 0; i < 256; ++i) {
-            wrong += p.palette[i].r != b.palette[i].peRed || p.palette[i].g != b.palette[i].peGreen ||
-                     p.palette[i].b != b.palette[i].peBlue;
-        }
+        for (size_t i = 0; i < 256; ++i)
+            wrong += std::tie(p.palette[i].r, p.palette[i].g, p.palette[i].b) !=
+                     std::tie(b.palette[i].peRed, b.palette[i].peGreen, b.palette[i].peBlue);
         // The reader gives the BMP's rows top first, as the PNG stores them.
         const int64_t stride = bmp_row_stride(b.info_header.biWidth, 8);
         for (int y = 0; y < 480; ++y) wrong += std::memcmp(&p.rows[size_t(y) * 640], b.pixels + y * stride, 640) != 0;
@@ -217,11 +204,9 @@ TEST_P(Golden, TraceMatchesTheCheckedInRun)
     const std::string expected = file_text(GOLDEN + "/" + name + ".trace");
     ASSERT_FALSE(expected.empty());
     if (r.out == expected) return;
-    const auto got = lines_of(r.out);
-    const auto want = lines_of(expected);
-    for (size_t i = 0; i < std::min(got.size(), want.size()); ++i) {
+    const auto got = lines_of(r.out), want = lines_of(expected);
+    for (size_t i = 0; i < std::min(got.size(), want.size()); ++i)
         ASSERT_EQ(got[i], want[i]) << "first difference at line " << i + 1 << " (frame " << i / 43 << ")";
-    }
     ASSERT_EQ(got.size(), want.size());
 }
 

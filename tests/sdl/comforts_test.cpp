@@ -36,23 +36,19 @@ TEST(PauseAtTheEdge, KeysAndFocusLossAreReportedAndThePictureIsDimmedOnScreenOnl
 {
     report_clear();
     ASSERT_EQ(platform_window_open("Kestrava", W, H), 1) << report_text();
-    while (platform_poll_event() != PLATFORM_EVENT_NONE) {
-    }
+    drain_events();
     push_key(SDL_SCANCODE_P);
     push_key(SDL_SCANCODE_P, KMOD_NONE, 1);  // held: no second pause
     push_key(SDL_SCANCODE_PAUSE);
     push_key(SDL_SCANCODE_F1);
     push_key(SDL_SCANCODE_F2);
-    SDL_Event focus{};
-    focus.type = SDL_WINDOWEVENT;
-    focus.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
-    focus.window.windowID = SDL_GetWindowID(sdl_edge_window());
+    SDL_Event focus{.window = {SDL_WINDOWEVENT, 0, SDL_GetWindowID(sdl_edge_window()), SDL_WINDOWEVENT_FOCUS_LOST, 0, 0,
+                               0, 0, 0}};
     SDL_PushEvent(&focus);
-    EXPECT_EQ(platform_poll_event(), PLATFORM_EVENT_PAUSE);
-    EXPECT_EQ(platform_poll_event(), PLATFORM_EVENT_PAUSE);
-    EXPECT_EQ(platform_poll_event(), PLATFORM_EVENT_KEYS);
-    EXPECT_EQ(platform_poll_event(), PLATFORM_EVENT_BEST_RUNS);
-    EXPECT_EQ(platform_poll_event(), PLATFORM_EVENT_FOCUS_LOST);
+    std::array<PlatformEvent, 5> polled{};
+    for (PlatformEvent& e : polled) e = platform_poll_event();
+    EXPECT_EQ(polled, (std::array{PLATFORM_EVENT_PAUSE, PLATFORM_EVENT_PAUSE, PLATFORM_EVENT_KEYS,
+                                  PLATFORM_EVENT_BEST_RUNS, PLATFORM_EVENT_FOCUS_LOST}));
 
     const std::vector<uint8_t> picture(static_cast<size_t>(W) * H, 7);
     Palette palette{};

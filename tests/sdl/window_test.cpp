@@ -19,31 +19,24 @@ uint32_t argb_of(const Colour& c) { return 0xFF000000u | uint32_t(c.r) << 16 | u
 // on a desktop; and its colours.
 TEST(Picture, LetterboxFillWindowAndPaletteConversion)
 {
-    const std::pair<std::array<int, 2>, SDL_Rect> fills[] = {
-        {{1366, 768}, {171, 0, 1024, 768}}, {{1600, 900}, {200, 0, 1200, 900}},
-        {{1280, 1024}, {0, 32, 1280, 960}}, {{640, 480}, {0, 0, 640, 480}}, {{0, 480}, {0, 0, 0, 0}},
+    const std::tuple<bool, int, int, SDL_Rect> cases[] = {  // filled, or letterboxed in whole multiples
+        {true, 1366, 768, {171, 0, 1024, 768}}, {true, 1600, 900, {200, 0, 1200, 900}},
+        {true, 1280, 1024, {0, 32, 1280, 960}}, {true, 640, 480, {0, 0, 640, 480}}, {true, 0, 480, {0, 0, 0, 0}},
+        {false, 640, 480, {0, 0, 640, 480}},    {false, 1920, 1080, {320, 60, 1280, 960}},
+        {false, 2560, 1440, {320, 0, 1920, 1440}}, {false, 800, 600, {80, 60, 640, 480}},
+        {false, 1280, 1024, {0, 32, 1280, 960}},   {false, 3840, 2160, {640, 120, 2560, 1920}},
+        {false, 1279, 959, {319, 239, 640, 480}},  {false, 641, 2000, {0, 760, 640, 480}},
+        {false, 320, 240, {0, 0, 320, 240}},       {false, 1000, 300, {300, 0, 400, 300}},  // too low, bars aside
+        {false, 400, 1000, {0, 350, 400, 300}},    {false, 0, 480, {0, 0, 0, 0}},           // too narrow; minimised
     };
-    for (const auto& [out, want] : fills) {
-        const SDL_Rect r = fill_rect(out[0], out[1], W, H);
-        EXPECT_TRUE(r.x == want.x && r.y == want.y && r.w == want.w && r.h == want.h)
-            << out[0] << "x" << out[1] << " fills " << r.x << "," << r.y << " " << r.w << "x" << r.h;
+    for (const auto& [filled, w, h, want] : cases) {
+        const SDL_Rect r = (filled ? fill_rect : letterbox_rect)(w, h, W, H);
+        EXPECT_TRUE(std::tie(r.x, r.y, r.w, r.h) == std::tie(want.x, want.y, want.w, want.h))
+            << filled << " " << w << "x" << h << " gives " << r.x << "," << r.y << " " << r.w << "x" << r.h;
     }
     EXPECT_EQ((std::array{window_scale(1920, 1050, W, H), window_scale(1366, 740, W, H), window_scale(2560, 1400, W, H),
                           window_scale(600, 400, W, H)}),
               (std::array{2, 1, 2, 1}));
-    const std::pair<std::array<int, 2>, SDL_Rect> cases[] = {
-        {{640, 480}, {0, 0, 640, 480}},       {{1920, 1080}, {320, 60, 1280, 960}},
-        {{2560, 1440}, {320, 0, 1920, 1440}}, {{800, 600}, {80, 60, 640, 480}},
-        {{1280, 1024}, {0, 32, 1280, 960}},   {{3840, 2160}, {640, 120, 2560, 1920}},
-        {{1279, 959}, {319, 239, 640, 480}},  {{641, 2000}, {0, 760, 640, 480}},
-        {{320, 240}, {0, 0, 320, 240}},       {{1000, 300}, {300, 0, 400, 300}},  // too low: bars left and right
-        {{400, 1000}, {0, 350, 400, 300}},    {{0, 480}, {0, 0, 0, 0}},           // too narrow; minimised
-    };
-    for (const auto& [out, want] : cases) {
-        const SDL_Rect r = letterbox_rect(out[0], out[1], W, H);
-        EXPECT_TRUE(r.x == want.x && r.y == want.y && r.w == want.w && r.h == want.h)
-            << out[0] << "x" << out[1] << " gives " << r.x << "," << r.y << " " << r.w << "x" << r.h;
-    }
     // The palette, opaque whatever its alpha, along both pitches.
     const Palette palette = test_palette(0);
     std::array<uint32_t, 256> argb{};
@@ -168,8 +161,8 @@ TEST_F(Window, OnlyTheEdgesOwnEventsQueueAndTheQuitComesOnce)
         for (SDL_Event e : {SDL_Event{SDL_KEYUP}, {SDL_TEXTINPUT}, {SDL_MOUSEMOTION}, {SDL_CONTROLLERAXISMOTION},
                             {SDL_CONTROLLERBUTTONDOWN}, {SDL_JOYAXISMOTION}}) SDL_PushEvent(&e);
     platform_window_destroy();
-    EXPECT_EQ(platform_poll_event(), PLATFORM_EVENT_QUIT);
-    EXPECT_EQ(platform_poll_event(), PLATFORM_EVENT_NONE);
+    EXPECT_EQ((std::array{platform_poll_event(), platform_poll_event()}),
+              (std::array{PLATFORM_EVENT_QUIT, PLATFORM_EVENT_NONE}));
     pad.pull_out();
     drain_events();
     EXPECT_EQ(sdl_edge_pad_count(), 0);

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <functional>
@@ -63,11 +64,7 @@ public:
             waitpid(pid_, nullptr, 0);
         }
     }
-    pid_t pid() const { return pid_; }
-    void signal(int number) const
-    {
-        if (pid_ > 0) kill(pid_, number);
-    }
+    void signal(int number) const { if (pid_ > 0) kill(pid_, number); }
     // Waits up to `limit` for the end; what it printed so far either way.
     Ended wait(std::chrono::milliseconds limit)
     {
@@ -99,10 +96,7 @@ private:
         const int i = open("/dev/null", O_RDONLY);
         const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (i < 0 || o < 0 || e < 0) _exit(126);
-        dup2(i, 0);
-        dup2(o, 1);
-        dup2(e, 2);
+        if (i < 0 || o < 0 || e < 0 || dup2(i, 0) < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0) _exit(126);
         child();
     }
     TempDir outputs_;
@@ -112,13 +106,7 @@ private:
 // Runs a program to its end (a minute at most).
 inline Ended run_program(const std::vector<std::string>& argv, const fs::path& cwd = {}, const EnvList& env = {})
 {
-    Program p(argv, cwd, env);
-    return p.wait(std::chrono::minutes(1));
+    return Program(argv, cwd, env).wait(std::chrono::minutes(1));
 }
 
-inline long count_lines(const std::string& text)
-{
-    long n = 0;
-    for (char c : text) n += c == '\n';
-    return n;
-}
+inline long count_lines(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
