@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "base/report.h"
 #include "game/rules.h"
 #include "input/keyboard.h"
@@ -27,9 +29,9 @@ inline void new_game()
 {
     fresh_world();
     for (int i = 0; i < MUSIC_TRACKS; ++i) world.music_tracks[i] = 10 + i;
-    int32_t* effects[] = {&world.snd_ahh,     &world.snd_energize, &world.snd_gameover, &world.snd_projectile,
-                          &world.snd_engines, &world.snd_explosion, &world.snd_levcomp};
-    for (int i = 0; i < 7; ++i) *effects[i] = 20 + i;
+    int id = 20;
+    for (int32_t* effect : {&world.snd_ahh, &world.snd_energize, &world.snd_gameover, &world.snd_projectile,
+                            &world.snd_engines, &world.snd_explosion, &world.snd_levcomp}) *effect = id++;
     reset_level(world, NEW_GAME, out);
 }
 
@@ -43,16 +45,13 @@ inline int frame()
 // How many cues of the kind (for that id, unless -2) the last output holds.
 inline int cue_count(CueKind kind, int id = -2)
 {
-    int n = 0;
-    for (int i = 0; i < out.cue_count; ++i) n += out.cues[i].kind == kind && (id == -2 || out.cues[i].id == id);
-    return n;
+    return int(std::count_if(out.cues, out.cues + out.cue_count,
+                             [&](const SoundCue& c) { return c.kind == kind && (id == -2 || c.id == id); }));
 }
 
 inline int draw_count(DrawKind kind)
 {
-    int n = 0;
-    for (int i = 0; i < out.draw_count; ++i) n += out.draws[i].kind == kind;
-    return n;
+    return int(std::count_if(out.draws, out.draws + out.draw_count, [&](const Draw& d) { return d.kind == kind; }));
 }
 
 // The game as a fresh process finds it, its keyboard open; afterwards the

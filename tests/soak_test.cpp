@@ -23,14 +23,13 @@ long soak_frames()
 
 bool is_state(int32_t s) { return s == STATE_ACTIVE || s == STATE_DYING || s == STATE_GONE; }
 
-// A body's state, picture and explosion frame in range, its motion finite.
-template <typename Body>
-bool body_ok(const Body& b, int pictures)
+// A body's state and explosion frame in range, its motion finite; and its picture.
+bool moving_ok(const auto& b)
 {
-    return is_state(b.state) && b.frame >= 0 && b.frame < pictures && b.explosion_frame >= 0 &&
-           b.explosion_frame <= EXPLOSION_FRAMES && std::isfinite(b.x) && std::isfinite(b.y) &&
-           std::isfinite(b.vx) && std::isfinite(b.vy);
+    return is_state(b.state) && b.explosion_frame >= 0 && b.explosion_frame <= EXPLOSION_FRAMES &&
+           std::isfinite(b.x) && std::isfinite(b.y) && std::isfinite(b.vx) && std::isfinite(b.vy);
 }
+bool body_ok(const auto& b, int pictures) { return moving_ok(b) && b.frame >= 0 && b.frame < pictures; }
 
 // The first broken invariant, or "".
 std::string broken_invariant()
@@ -59,10 +58,7 @@ std::string broken_invariant()
     }
     if (w.live_shots != active_shots) return "live_shots " + std::to_string(w.live_shots) + " but " +
                                              std::to_string(active_shots) + " active";
-    if (w.ship.heading < 0 || w.ship.heading >= HEADINGS || !is_state(w.ship.state) ||
-        w.ship.explosion_frame < 0 || w.ship.explosion_frame > EXPLOSION_FRAMES || !std::isfinite(w.ship.x) ||
-        !std::isfinite(w.ship.y) || !std::isfinite(w.ship.vx) || !std::isfinite(w.ship.vy))
-        return "ship";
+    if (w.ship.heading < 0 || w.ship.heading >= HEADINGS || !moving_ok(w.ship)) return "ship";
     if (!body_ok(w.astronaut, ASTRONAUT_SPRITE.frames)) return "astronaut";
     if (w.star.frame < 0 || w.star.frame >= STAR_SPRITE.frames) return "star frame " + std::to_string(w.star.frame);
     if (out.draw_count >= FRAME_DRAWS || out.cue_count >= FRAME_CUES) return "the frame's output at its bound";
