@@ -121,20 +121,13 @@ TEST(Frame, FrameIsPacedToThirtyMillisecondsOfTheClock)
     headless_reset();
 }
 
-TEST(Level, LevelsGrowToThirtyAsteroidsWithinTheirRanges)
+TEST(Level, LevelsGrowToThirtyAsteroids)
 {
     new_game();
     EXPECT_EQ(world.asteroids[0].mass, 184.0f) << "no trace shows an asteroid's mass";
     world.score = 770;
-    for (int level = 2; level <= 31; ++level) {
-        reset_level(world, NEXT_LEVEL, out);
-        for (const Asteroid& a : world.asteroids) {
-            if (a.state == STATE_GONE) continue;
-            EXPECT_TRUE(a.vy >= -1.0f && a.vy <= 2.0f && a.vx >= 3.0f) << a.vx << "," << a.vy;
-            EXPECT_TRUE(a.delay >= 3 && a.delay <= 5 && a.frame >= 0 && a.frame <= 15);
-        }
-        EXPECT_LT(world.astronaut.x, 320.0f);
-    }
+    // The draws' ranges show in every golden run, the cap at thirty asteroids in none.
+    for (int level = 2; level <= 31; ++level) reset_level(world, NEXT_LEVEL, out);
     EXPECT_EQ(std::tuple(world.level, world.asteroid_count, world.astronaut.air, world.score),
               std::tuple(31, 30, 300 * 31 + 300, 770));
 
