@@ -49,10 +49,6 @@ TEST(PngWriter, RgbAndRgbaReadBackAndFailuresLeaveNoFileBehind)
     EXPECT_EQ(png_write_rgb(dir.file("empty.png").c_str(), 0, 2, rgb.data()), 0);
     const Palette palette = test_palette(0);
     const std::vector<uint8_t> picture = test_picture(640, 0);
-    std::FILE* full = std::fopen("/dev/full", "wb");
-    ASSERT_NE(full, nullptr);
-    EXPECT_EQ(png_write_indexed(full, 640, 480, picture.data(), 640, palette), 0) << "a full disk";
-    std::fclose(full);
     EXPECT_EQ(files_in(dir.dir), 2) << "a half-written file stays";
     // A device named by its path that fails the write stays in its place.
     if (mknod(dir.file("full").c_str(), S_IFCHR | 0600, makedev(1, 7)) == 0) {
