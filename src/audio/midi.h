@@ -29,14 +29,15 @@ enum MidiState : int {
     MIDI_STOPPED = 3,
 };
 
-// The synthesiser's player of one track (FluidSynth's own type).
-typedef struct _fluid_player_t fluid_player_t;
+// What sounds one track while it plays: the synthesiser's player of its
+// notes, or the decoder of its rendered sound in the browser.
+struct MusicPlayer;
 
 // One slot of the bank. The track is the file's bytes, read and checked at
 // load; the player exists only while the track sounds.
 struct MidiSlot {
-    uint8_t* segment;               // the file's bytes; null when the slot is free
-    fluid_player_t* segment_state;  // the player of this track, while it plays
+    uint8_t* segment;             // the file's bytes; null when the slot is free
+    MusicPlayer* segment_state;   // the player of this track, while it plays
     int id;                         // the slot's own index, the id the game plays it by
     int play_state;                 // MidiState
     uint32_t segment_bytes;         // the size of segment
@@ -69,5 +70,6 @@ void midi_shutdown();
 // A slot and the current track as they stand, for the tests.
 const MidiSlot& midi_slot(int id);
 int midi_current_track();  // the id that plays, -1 for none
-// 1 when a soundfont is loaded and the music renders into the audio device.
+// 1 when the music sounds into the audio device: a soundfont is loaded, or
+// in the browser the rendered tracks are there.
 int midi_synth_ready();
