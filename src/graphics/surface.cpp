@@ -5,7 +5,9 @@
 
 #include <SDL.h>
 #include <SDL_ttf.h>
+#ifndef __EMSCRIPTEN__
 #include <fontconfig/fontconfig.h>
+#endif
 #include <unistd.h>
 
 #include <algorithm>
@@ -141,6 +143,7 @@ static uint8_t cached_index;
 std::string text_find_font()
 {
     std::string found;
+#ifndef __EMSCRIPTEN__  // the browser's page brings the font to the fixed path
     // Only the very family and a bold weight will do: fontconfig offers its
     // nearest font for any request, and another font changes every text's
     // size on screen.
@@ -166,6 +169,7 @@ std::string text_find_font()
         }
         FcConfigDestroy(config);
     }
+#endif
     if (found.empty() && access(TEXT_FONT_PATH, R_OK) == 0) found = TEXT_FONT_PATH;
     return found;
 }

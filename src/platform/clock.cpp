@@ -7,9 +7,11 @@
 uint32_t frame_start;
 static bool busy_clock;  // the player asked for the busy clock
 static bool (*idle_work)();  // the shell's work for a frame's spare time, if any
+static bool paced_by_caller;  // the browser's loop paces the frames; waits return at once
 
 void clock_set_busy(bool busy) { busy_clock = busy; }
 void clock_set_idle_work(bool (*work)()) { idle_work = work; }
+void clock_set_paced_by_caller(bool paced) { paced_by_caller = paced; }
 
 uint32_t clock_mark()
 {
@@ -17,11 +19,17 @@ uint32_t clock_mark()
     return frame_start;
 }
 
-void clock_wait_until(uint32_t milliseconds)
+void clock_idle(uint32_t milliseconds)
 {
     while (idle_work && static_cast<uint32_t>(platform_ticks() - frame_start) + IDLE_MARGIN_MS < milliseconds &&
            idle_work()) {
     }
+}
+
+void clock_wait_until(uint32_t milliseconds)
+{
+    if (paced_by_caller) return;
+    clock_idle(milliseconds);
     if (!busy_clock) {
         const uint32_t passed = platform_ticks() - frame_start;
         if (passed < milliseconds && milliseconds - passed > CLOCK_SPIN_MS) {

@@ -29,3 +29,11 @@ void clock_set_busy(bool busy);  // from the player's settings, before the first
 // sleeps or spins the rest, so the frame still ends on time.
 constexpr uint32_t IDLE_MARGIN_MS = 4;
 void clock_set_idle_work(bool (*work)());
+
+// In the browser the page's loop runs the frames as the wall clock calls for
+// them and yields to the page between them: the clock then never waits, and
+// the loop gives the spare time to the idle work by clock_idle.
+void clock_set_paced_by_caller(bool paced);
+// Idle work while more than IDLE_MARGIN_MS remain of `milliseconds` after
+// the mark.
+void clock_idle(uint32_t milliseconds);

@@ -225,7 +225,7 @@ static void destroy_window()
 static bool x_server_lacks_gpu_opengl()
 {
     const char* driver = SDL_GetCurrentVideoDriver();
-    if (!driver || SDL_strcmp(driver, "x11") != 0) return false;
+    if (PAGE_IS_DISPLAY || !driver || SDL_strcmp(driver, "x11") != 0) return false;
     void* xlib = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
     if (!xlib) return false;
     using OpenDisplay = void* (*)(const char*);
@@ -291,14 +291,14 @@ int platform_window_open(const char* title, int width, int height)
     const char* asked = SDL_getenv("SDL_VIDEODRIVER");
     const char* x_display = SDL_getenv("DISPLAY");
     const char* wayland_display = SDL_getenv("WAYLAND_DISPLAY");
-    if (!asked && !x_display && !wayland_display) {
+    if (!asked && !x_display && !wayland_display && !PAGE_IS_DISPLAY) {
         report_failure("display", "no display to open (DISPLAY and WAYLAND_DISPLAY are not set)");
         return 0;
     }
     // SDL tries Wayland first, and the Wayland library, with no server named,
     // prints a complaint of its own before SDL moves on to X: with only an X
     // display named, X is the one driver tried.
-    if (!asked && !wayland_display) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+    if (!asked && !wayland_display && !PAGE_IS_DISPLAY) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         if (asked) report_failure("display", SDL_GetError());
         else report_unopened_display(x_display, wayland_display);

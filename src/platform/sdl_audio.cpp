@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/sdl_edge.h"
 
 static SDL_AudioDeviceID audio_device;  // 0 while no device is open
 static PlatformMixFn audio_mix;          // what fills the device's buffer
@@ -42,6 +43,7 @@ static void* alsa_library;  // ALSA's library, while its reports are turned off
 
 static void silence_alsa()
 {
+    if (PAGE_IS_DISPLAY) return;
     if (!alsa_library) alsa_library = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
     if (!alsa_library) return;
     using SetHandler = int (*)(AlsaErrorHandler);

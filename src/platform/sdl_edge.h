@@ -10,6 +10,14 @@
 
 #include "platform/platform.h"
 
+// In the browser the page is the display and there is neither X nor ALSA to
+// ask: a library looked for by dlopen there ends the page.
+#ifdef __EMSCRIPTEN__
+constexpr bool PAGE_IS_DISPLAY = true;
+#else
+constexpr bool PAGE_IS_DISPLAY = false;
+#endif
+
 // --- keyboard ---------------------------------------------------------------
 // The game indexes its key state by the PC keyboard's scan codes (set 1, with
 // 0x80 added for the E0-prefixed keys), so that key scripts and recordings

@@ -32,9 +32,6 @@ static bool splash_wait = true;   // start-up waits out the splash (--no-splash-
 // The output of the frame being shown; a frame allocates nothing.
 static FrameOutput frame_output;
 
-// How long the splash shows before the game loads on.
-constexpr uint32_t SPLASH_MS = 4000;
-
 // How long a paused game sleeps between looks at the keyboard: ESC still
 // quits at once to a person.
 constexpr uint32_t PAUSED_LOOK_MS = 20;
@@ -60,15 +57,25 @@ void shell_use_settings(const Settings& settings, const std::string& file)
     midi_choose_soundfonts(soundfonts);
 }
 
-int startup_all()
+int startup_splash()
 {
     world.quit_requested = 0;
     if (!platform_window_open("Kestrava", SCREEN_WIDTH, SCREEN_HEIGHT)) return 0;
     display.window_open = 1;
-    if (!display_init() || !load_splash()) return 0;
+    return display_init() && load_splash();
+}
+
+int startup_all()
+{
+    if (!startup_splash()) return 0;
     // A window that ignores its close button is at fault, even during the
     // splash: the close button and ESC end the game there at once.
     if (splash_wait && platform_delay(SPLASH_MS) != PLATFORM_EVENT_NONE) return STARTUP_QUIT;
+    return startup_after_splash();
+}
+
+int startup_after_splash()
+{
     if (!load_screen_images()) return 0;
     sfx_init();
     midi_init();
@@ -106,6 +113,11 @@ static void best_runs_overlay_lines()
     platform_overlay_lines(texts.data(), static_cast<int>(texts.size()));
 }
 
+// What F12 does with the picture on screen.
+static void (*take_screenshot)(const PlatformPicture& picture) = screenshot_take;
+
+void shell_set_screenshot(void (*take)(const PlatformPicture& picture)) { take_screenshot = take; }
+
 // The game is paused while an overlay shows: PAUSED, the keys or the best runs.
 static void show_overlay(PlatformOverlay& shown, PlatformOverlay wanted)
 {
@@ -129,53 +141,64 @@ static void show_notice(int& shown_rank)
     platform_show_notice(rank ? text : nullptr);
 }
 
+// The overlay on show (the game is paused while there is one) and the rank
+// whose notice shows.
+static PlatformOverlay shown_overlay = PLATFORM_OVERLAY_NONE;
+static int notice_rank;
+
 // ESC closes the window (the presenter); the quit event that answers it ends the
 // loop on a later pass. While paused no frame reads the keys, so ESC (its
 // key-down event, which a tap too short for a look at the keys still leaves)
 // or a pad's Back held quits here at once; the keyboard is read past the
 // recording latch, so a recording gets no line for it. A paused game gives
 // its time to the best runs' replays, and a table on show follows them.
+LoopPass main_loop_pass()
+{
+    PlatformOverlay& shown = shown_overlay;
+    const PlatformEvent event = platform_poll_event();
+    if (event == PLATFORM_EVENT_QUIT) return LOOP_END;
+    if (event == PLATFORM_EVENT_SCREENSHOT) take_screenshot(platform_picture());
+    if (event == PLATFORM_EVENT_FULLSCREEN && keep_fullscreen_choice) {
+        keep_fullscreen_choice = settings_save_fullscreen(settings_file, platform_fullscreen());
+    }
+    const bool paused = shown != PLATFORM_OVERLAY_NONE;
+    if (event == PLATFORM_EVENT_PAUSE) {
+        show_overlay(shown, paused ? PLATFORM_OVERLAY_NONE : PLATFORM_OVERLAY_PAUSED);
+    }
+    if (event == PLATFORM_EVENT_KEYS) {
+        show_overlay(shown, shown == PLATFORM_OVERLAY_KEYS ? PLATFORM_OVERLAY_NONE : PLATFORM_OVERLAY_KEYS);
+    }
+    if (event == PLATFORM_EVENT_BEST_RUNS && best_runs_on()) {
+        show_overlay(shown, shown == PLATFORM_OVERLAY_BEST_RUNS ? PLATFORM_OVERLAY_NONE : PLATFORM_OVERLAY_BEST_RUNS);
+    }
+    if (event == PLATFORM_EVENT_FOCUS_LOST && pause_on_focus_loss && !paused) {
+        show_overlay(shown, PLATFORM_OVERLAY_PAUSED);
+    }
+    if (shown != PLATFORM_OVERLAY_NONE) {
+        uint8_t keys[256];
+        platform_keyboard_read(keys);
+        if (keys[DIK_ESCAPE] || event == PLATFORM_EVENT_ESCAPE) return LOOP_END;
+        if (best_runs_changed() && shown == PLATFORM_OVERLAY_BEST_RUNS) best_runs_overlay_lines();
+        return event == PLATFORM_EVENT_NONE && !best_runs_work() ? LOOP_IDLE : LOOP_PAUSED;
+    }
+    if (keyboard_play_finished()) return LOOP_END;
+    shell_frame();
+    show_notice(notice_rank);
+    return LOOP_FRAME;
+}
+
+void main_loop_end() { show_overlay(shown_overlay, PLATFORM_OVERLAY_NONE); }
+
 int main_loop()
 {
-    PlatformOverlay shown = PLATFORM_OVERLAY_NONE;
-    int notice_rank = 0;
-    for (;;) {
-        const PlatformEvent event = platform_poll_event();
-        if (event == PLATFORM_EVENT_QUIT) break;
-        if (event == PLATFORM_EVENT_SCREENSHOT) screenshot_take(platform_picture());
-        if (event == PLATFORM_EVENT_FULLSCREEN && keep_fullscreen_choice) {
-            keep_fullscreen_choice = settings_save_fullscreen(settings_file, platform_fullscreen());
-        }
-        const bool paused = shown != PLATFORM_OVERLAY_NONE;
-        if (event == PLATFORM_EVENT_PAUSE) {
-            show_overlay(shown, paused ? PLATFORM_OVERLAY_NONE : PLATFORM_OVERLAY_PAUSED);
-        }
-        if (event == PLATFORM_EVENT_KEYS) {
-            show_overlay(shown, shown == PLATFORM_OVERLAY_KEYS ? PLATFORM_OVERLAY_NONE : PLATFORM_OVERLAY_KEYS);
-        }
-        if (event == PLATFORM_EVENT_BEST_RUNS && best_runs_on()) {
-            show_overlay(shown, shown == PLATFORM_OVERLAY_BEST_RUNS ? PLATFORM_OVERLAY_NONE : PLATFORM_OVERLAY_BEST_RUNS);
-        }
-        if (event == PLATFORM_EVENT_FOCUS_LOST && pause_on_focus_loss && !paused) {
-            show_overlay(shown, PLATFORM_OVERLAY_PAUSED);
-        }
-        if (shown != PLATFORM_OVERLAY_NONE) {
-            uint8_t keys[256];
-            platform_keyboard_read(keys);
-            if (keys[DIK_ESCAPE] || event == PLATFORM_EVENT_ESCAPE) break;
-            if (best_runs_changed() && shown == PLATFORM_OVERLAY_BEST_RUNS) best_runs_overlay_lines();
-            if (event == PLATFORM_EVENT_NONE && !best_runs_work()) platform_wait_event(PAUSED_LOOK_MS);
-            continue;
-        }
-        if (keyboard_play_finished()) break;
-        shell_frame();
-        show_notice(notice_rank);
+    for (LoopPass pass = main_loop_pass(); pass != LOOP_END; pass = main_loop_pass()) {
+        if (pass == LOOP_IDLE) platform_wait_event(PAUSED_LOOK_MS);
     }
-    show_overlay(shown, PLATFORM_OVERLAY_NONE);
+    main_loop_end();
     return 0;
 }
 
-void shutdown_all()
+void shutdown_all(bool keep_picture)
 {
     keyboard_shutdown();
     // After a failed start-up a track id may be -1 or never have been set.
@@ -190,5 +213,5 @@ void shutdown_all()
     const int window_open = display.window_open;
     release_assets(world);
     display_release();
-    if (window_open) platform_window_close();
+    if (window_open && !keep_picture) platform_window_close();
 }

@@ -4,6 +4,7 @@
 #include "trace.h"
 
 #include <charconv>
+#include <cstdio>
 #include <cstring>
 
 #include "game/rules.h"
@@ -28,7 +29,13 @@ struct Writer {
     void real(float v)
     {
         *p++ = ' ';
+#if defined(__cpp_lib_to_chars)
         p = std::to_chars(p, p + 32, static_cast<double>(v), std::chars_format::general, 9).ptr;
+#else
+        // The browser's C++ library has no floating-point to_chars; printf's
+        // %.9g writes the very same characters.
+        p += std::snprintf(p, 32, "%.9g", static_cast<double>(v));
+#endif
     }
     void end() { *p++ = '\n'; }
 };
