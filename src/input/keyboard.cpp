@@ -4,9 +4,8 @@
 // Live, each poll reads the keyboard afresh. Recording or playing back, a
 // frame's keys are fixed at its first poll: a key script holds one line a
 // frame, and a replay gives every poll of the frame that line. Frames are
-// told apart by the clock's mark: the shell calls clock_mark before a
-// frame's poll, and a frame lasts at least 30 ms, so each frame has a
-// frame_start of its own.
+// told apart by the clock's marks: the shell calls clock_mark before a
+// frame's poll.
 #include "input/keyboard.h"
 
 #include <array>
@@ -20,8 +19,8 @@ enum class KeySource { LIVE, RECORD, PLAY };
 
 static bool keyboard_open;                 // the edge's keyboard is open: polls read it
 static KeySource source = KeySource::LIVE;  // where each frame's keys come from
-static bool frame_latched;                 // frame_keys hold the keys of the frame marked at latched_mark
-static uint32_t latched_mark;              // frame_start of the latched frame
+static bool frame_latched;                 // frame_keys hold the keys of the frame marked latched_mark
+static uint32_t latched_mark;              // frame_serial of the latched frame
 static KeyState frame_keys;                // the latched frame's keys, given to its every poll
 static std::FILE* record_file;             // the caller's, while recording
 static bool record_failed;                 // a line could not be written
@@ -59,7 +58,7 @@ static void latch_frame(const KeyState& last)
     // Only what the script can say reaches the game, so a replay is exact.
     keyscript_key_state(mask, frame_keys.data());
     frame_latched = true;
-    latched_mark = frame_start;
+    latched_mark = frame_serial;
 }
 
 void keyboard_poll(KeyState& keys)
@@ -68,7 +67,7 @@ void keyboard_poll(KeyState& keys)
         if (keyboard_open) platform_keyboard_read(keys.data());
         return;
     }
-    if (!frame_latched || latched_mark != frame_start) latch_frame(keys);
+    if (!frame_latched || latched_mark != frame_serial) latch_frame(keys);
     keys = frame_keys;
 }
 

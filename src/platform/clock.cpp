@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 
 uint32_t frame_start;
+uint32_t frame_serial;
 static bool busy_clock;  // the player asked for the busy clock
 static bool (*idle_work)();  // the shell's work for a frame's spare time, if any
 static bool paced_by_caller;  // the browser's loop paces the frames; waits return at once
@@ -16,6 +17,7 @@ void clock_set_paced_by_caller(bool paced) { paced_by_caller = paced; }
 uint32_t clock_mark()
 {
     frame_start = platform_ticks();
+    ++frame_serial;
     return frame_start;
 }
 

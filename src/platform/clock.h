@@ -11,6 +11,10 @@ constexpr uint32_t FRAME_MS = 30;
 // The tick count at the start of the current frame. The keyboard tells one
 // frame from the next by it when it records or plays a run.
 extern uint32_t frame_start;
+// How many frames have been marked. Frames are told apart by it, not by
+// their ticks: the browser's loop runs frames back to back within one
+// millisecond when it catches up with the wall clock.
+extern uint32_t frame_serial;
 // Marks the start of a frame and returns its tick count.
 uint32_t clock_mark();
 // Returns once `milliseconds` have passed since the mark.

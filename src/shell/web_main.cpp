@@ -55,6 +55,10 @@ EM_JS(void, page_download, (const char* path, const char* name, const char* type
 });
 EM_JS(void, page_game_ended, (int code), { Module.kestravaEnded(code); });
 EM_JS(void, page_stage, (const char* stage), { Module.kestravaStage(UTF8ToString(stage)); });
+// The page measures its pace (bench/web-pace) from when pictures come.
+EM_JS(void, page_frames_ran, (int frames), {
+    if (Module.kestravaPace) Module.kestravaPace.push([ performance.now(), frames ]);
+});
 
 static std::string local_stamp(const char* pattern)
 {
@@ -133,6 +137,7 @@ static void tick()
         frames_began_at = now - static_cast<double>(frames_passed) * FRAME_MS;
         due = 1;
     }
+    int ran = 0;
     for (; due > 0; --due) {
         ++frames_passed;
         LoopPass pass = main_loop_pass();
@@ -141,7 +146,9 @@ static void tick()
             finish(0);
             return;
         }
+        ran += pass == LOOP_FRAME;
     }
+    if (ran) page_frames_ran(ran);
     clock_idle(WEB_IDLE_MS);
 }
 
