@@ -51,3 +51,9 @@ target_link_options(kestrava PRIVATE
 
 # The replay runner for node, reading and writing the machine's files.
 target_link_options(kestrava-replay PRIVATE -sALLOW_MEMORY_GROWTH=1 -sENVIRONMENT=node -sNODERAWFS=1 -sEXIT_RUNTIME=1)
+
+# The browser's music bank, checked under node in the page's data folder.
+add_executable(kestrava-music-check tests/web/music_check.cpp)
+target_link_libraries(kestrava-music-check PRIVATE kestrava_audio)
+set_property(TARGET kestrava-music-check PROPERTY KESTRAVA_EDGE kestrava_headless)
+target_link_options(kestrava-music-check PRIVATE -sALLOW_MEMORY_GROWTH=1 -sENVIRONMENT=node -sNODERAWFS=1 -sEXIT_RUNTIME=1)

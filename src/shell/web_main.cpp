@@ -95,6 +95,9 @@ extern "C" EMSCRIPTEN_KEEPALIVE void web_key_script()
 static void finish(int code)
 {
     if (stage == WEB_PLAYING) main_loop_end();
+    // The page keeps the last picture plain under its offer to play again: a
+    // best run's notice, whose F2 no longer works, goes with the game.
+    platform_show_notice(nullptr);
     stage = WEB_ENDED;
     emscripten_cancel_main_loop();
     shutdown_all(true);
