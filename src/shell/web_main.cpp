@@ -60,24 +60,19 @@ EM_JS(void, page_frames_ran, (int frames), {
     if (Module.kestravaPace) Module.kestravaPace.push([ performance.now(), frames ]);
 });
 
-static std::string local_stamp(const char* pattern)
+static std::tm local_now()
 {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    char text[64];
-    std::strftime(text, sizeof text, pattern, &local);
-    return text;
+    return local;
 }
 
 // F12: the picture on screen as a PNG download.
 static void download_screenshot(const PlatformPicture& picture)
 {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
     std::string path;
-    if (!screenshot_save_in("/tmp", local, picture, path)) {
+    if (!screenshot_save_in("/tmp", local_now(), picture, path)) {
         report_warning("screenshot", path.c_str());
         return;
     }
@@ -85,11 +80,15 @@ static void download_screenshot(const PlatformPicture& picture)
     std::remove(path.c_str());
 }
 
-// The sitting's key script so far, for the page to offer as a download.
+// F9 and the page's button: the sitting's key script so far, as a download
+// named like a screenshot.
 extern "C" EMSCRIPTEN_KEEPALIVE void web_key_script()
 {
     if (!sitting || std::fflush(sitting) != 0) return;
-    page_download(SITTING_PATH, local_stamp("kestrava-%Y%m%d-%H%M%S.keys").c_str(), "text/plain");
+    const std::tm local = local_now();
+    char name[64];
+    std::strftime(name, sizeof name, "kestrava-%Y%m%d-%H%M%S.keys", &local);
+    page_download(SITTING_PATH, name, "text/plain");
 }
 
 static void finish(int code)
