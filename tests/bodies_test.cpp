@@ -94,7 +94,7 @@ TEST(Contact, OneShotTakesTheLowerSlotAndAGoneShipDiesAgain)
 }
 
 // The star's box centre is (319, 236): the ship touches it within 25 across
-// and 17 down; the astronaut is rescued within 20 x 18, in the same frame.
+// and 17 down; the astronaut is rescued within 19 across and 18 down, in the same frame.
 TEST(Contact, StarAndRescueThresholds)
 {
     empty_level();
@@ -107,9 +107,11 @@ TEST(Contact, StarAndRescueThresholds)
 
     empty_level();
     world.ship.x = 319 + 25 - 11, world.ship.y = 236 - 9;
-    place_astronaut(world.ship.x + 11 - 9 + 20, world.ship.y);
-    ship_step(world, out);
-    EXPECT_EQ(std::tuple(world.ship.state, world.astronaut.state), std::tuple(STATE_ACTIVE, STATE_ACTIVE));
+    for (const auto& [dx, dy] : {std::pair(20, 0), std::pair(0, 19)}) {
+        place_astronaut(world.ship.x + 11 - 9 + dx, world.ship.y + 9 - 10 + dy);
+        ship_step(world, out);
+        EXPECT_EQ(std::tuple(world.ship.state, world.astronaut.state), std::tuple(STATE_ACTIVE, STATE_ACTIVE)) << dy;
+    }
     for (int dy : {17, 16}) {
         world.ship.x = 319 - 11, world.ship.y = float(236 + dy - 9);
         ship_step(world, out);

@@ -41,4 +41,7 @@ TEST(Gravity, EachBodyWrapsItsCentreOncePerAxis)
     EXPECT_EQ(step({628.5f, 100, 1, 0}, SHIP_MOTION).x, -11.0f);
     EXPECT_EQ(step({100, 470, 0, 2}, SHIP_MOTION).y, -9.0f);
     EXPECT_EQ(step({-30, 100, -7, 0}, SHIP_MOTION).x, 629.0f);
+    // Level with the star, at full speed, exactly onto either bound: no wrap yet.
+    EXPECT_EQ(std::pair(step({618, 225, 9, 0}, ASTEROID_MOTION).x, step({-8, 225, -9, 0}, ASTEROID_MOTION).x),
+              std::pair(625.0f, -15.0f));
 }

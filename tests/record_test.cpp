@@ -1,16 +1,15 @@
 // Recorded runs and their playback, on the headless edge: a frame's keys are
-// fixed at its first poll, the recording is the run frame by frame, and the
-// replay runner given the recording traces the very run that made it.
+// fixed at its first poll and the recording is the run frame by frame. (The
+// replay runner plays a recording through the shell's own frame: the golden
+// runs.)
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstdio>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "game_fixture.h"
-#include "base/report.h"
 #include "game/rules.h"
 #include "input/keyboard.h"
 #include "input/keyscript.h"
@@ -18,9 +17,6 @@
 #include "platform/headless.h"
 #include "shell/shell.h"
 #include "support/process.h"
-// The replay runner's own trace printer, so that the run and its replay are
-// printed by the same code.
-#include "trace.h"
 
 namespace {
 
@@ -138,58 +134,6 @@ TEST_F(Recording, PlaybackHoldsEachLineAFrameAndHearsOnlyEsc)
     EXPECT_TRUE(keyboard_play_finished());
     hold(0);
     EXPECT_EQ(poll_next_frame(), 0) << "past the end no key is down but ESC";
-}
-
-// A long scripted run: the intro left with RETURN, then keys held for a few
-// frames at a time, RETURN now and then for the next level or a new game,
-// and ESC at the end.
-std::vector<uint8_t> scripted_run(int frames)
-{
-    std::vector<uint8_t> masks(40, 0);
-    masks.push_back(SCRIPT_RETURN);
-    uint32_t state = 12345;
-    auto next = [&] { return (state = state * 1103515245u + 12345u) >> 16; };
-    while (static_cast<int>(masks.size()) < frames - 1) {
-        uint8_t mask = static_cast<uint8_t>(next() & (SCRIPT_SPACE | SCRIPT_UP | SCRIPT_DOWN | SCRIPT_LEFT | SCRIPT_RIGHT));
-        if (next() % 9 == 0) mask |= SCRIPT_RETURN;
-        masks.insert(masks.end(), 1 + next() % 12, mask);
-    }
-    masks.resize(static_cast<size_t>(frames - 1));
-    masks.push_back(SCRIPT_ESC);
-    return masks;
-}
-
-std::string trace_of_frame(long frame)
-{
-    static char block[TRACE_BLOCK_MAX];
-    return std::string(block, trace_block(frame, block));
-}
-
-// A run recorded as it is played gives the same trace replayed by the runner
-// from the recording. (Playing a script back frame by frame, whatever else is
-// held: PlaybackHoldsEachLineAFrameAndHearsOnlyEsc.)
-TEST_F(Recording, RecordingReplayAndPlaybackAreTheSameRun)
-{
-    const std::vector<uint8_t> masks = scripted_run(2400);
-    keyboard_record(file);
-    ASSERT_EQ(startup_all(), 1) << report_text();
-    std::string trace = trace_of_frame(0);
-    std::set<int> phases;
-    for (size_t f = 0; f < masks.size() && !world.quit_requested; ++f) {
-        hold(masks[f]);
-        shell_frame();
-        trace += trace_of_frame(static_cast<long>(f + 1));
-        phases.insert(world.phase);
-    }
-    ASSERT_TRUE(world.quit_requested);
-    std::string expected;
-    for (uint8_t mask : masks) expected += keyscript_line(mask) + "\n";
-    EXPECT_EQ(close_and_read(), expected);
-    EXPECT_TRUE(phases.count(PHASE_GAME_OVER) && phases.count(PHASE_LEVEL_CLEAR)) << "a run through every phase";
-
-    const Ended r = run_program({KESTRAVA_REPLAY, path});
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(r.out == trace) << "the replay differs from the recorded run";
 }
 
 }  // namespace

@@ -1,10 +1,9 @@
 // The window of the player's edge under SDL's dummy video driver: the
 // letterbox and the fill, the picture as it reaches the screen, the window
-// toggle and the pointer, what the event filter lets through, opening and
-// closing.
+// toggle and the pointer, what the event filter lets through. (A display
+// that cannot be opened: NoDevice.WithNoDisplayAtAllTheGameExitsWithTheReason.)
 #include <gtest/gtest.h>
 
-#include "../support/env.h"
 #include "../support/sdl_events.h"
 #include "base/report.h"
 
@@ -167,22 +166,6 @@ TEST_F(Window, OnlyTheEdgesOwnEventsQueueAndTheQuitComesOnce)
     drain_events();
     EXPECT_EQ(sdl_edge_pad_count(), 0);
     platform_keyboard_close();
-}
-
-TEST(WindowFailure, ReportsTheDisplayClosesTwiceAndOpensLater)
-{
-    {
-        ScopedEnv env;
-        env.set("SDL_VIDEODRIVER", "no-such-driver");
-        EXPECT_EQ(platform_window_open("Kestrava", W, H), 0);
-        EXPECT_TRUE(std::string(report_text()).rfind("display: ", 0) == 0 && !sdl_edge_window()) << report_text();
-        platform_window_close();  // after a failed open: nothing to release
-    }
-    for (int twice = 0; twice < 2; ++twice) {
-        ASSERT_EQ(platform_window_open("Kestrava", W, H), 1) << report_text();
-        platform_window_close(), platform_window_close();  // the second finds nothing to close
-        EXPECT_EQ(sdl_edge_window(), nullptr);
-    }
 }
 
 }  // namespace

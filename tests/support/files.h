@@ -18,16 +18,6 @@ inline void put32be(Bytes& b, uint32_t v) { put16be(b, v >> 16), put16be(b, v); 
 inline void put_tag(Bytes& b, const char* tag) { b.insert(b.end(), tag, tag + 4); }
 inline void append(Bytes& b, const Bytes& more) { b.insert(b.end(), more.begin(), more.end()); }
 
-inline Bytes random_bytes(size_t n, uint32_t seed)
-{
-    Bytes b(n);
-    for (uint8_t& c : b) {
-        seed = seed * 1664525u + 1013904223u;
-        c = uint8_t(seed >> 24);
-    }
-    return b;
-}
-
 // --- RIFF WAVE ------------------------------------------------------------------
 
 // One chunk: its tag, its body, and the size its header declares (the body's
