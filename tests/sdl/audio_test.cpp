@@ -131,8 +131,6 @@ TEST_F(AudioDevice, EffectsPlayUpsampledForTheirLengthRestartStopAndBendTogether
 
 TEST(MixerLimit, IsSmoothMonotonicAndBounded)
 {
-    EXPECT_EQ(mixer_limit(0.25f), 0.25f);
-    EXPECT_EQ(mixer_limit(-LIMITER_KNEE), -LIMITER_KNEE);
     float previous = mixer_limit(0.0f);
     for (float x = 0.001f; x < 20.0f; previous = mixer_limit(x), x += 0.001f) {
         const float y = mixer_limit(x);
@@ -188,11 +186,10 @@ TEST_F(AudioDevice, MusicSoundsUnderTheEffectsStopsAtOnceAndReplacesTheCurrentTr
 }
 
 // No usable soundfont: one line naming what was wrong, and the bank goes on
-// without music, its ids unchanged.
+// without music (its ids unchanged, as on the headless edge: Banks).
 TEST_F(AudioDevice, WithoutASoundfontTheGameGoesOnWithoutMusic)
 {
     const std::string junk = dir.write("junk.sf2", Bytes(4000, 0x5A)), none = dir.file("absent.sf2");
-    const std::string track = dir.write("t.mid", chord_file());
     const std::pair<std::vector<const char*>, std::string> cases[] = {
         {{none.c_str()}, "kestrava: music: no General MIDI soundfont found"},
         {{none.c_str(), junk.c_str()}, "kestrava: " + junk + ": "},
@@ -201,8 +198,6 @@ TEST_F(AudioDevice, WithoutASoundfontTheGameGoesOnWithoutMusic)
         const std::string said = stderr_of([&] { midi_init_from(fonts.data(), int(fonts.size())); });
         EXPECT_EQ(midi_synth_ready(), 0);
         EXPECT_TRUE(one_line_starting(said, line_starts) && said.find("playing without music") != said.npos) << said;
-        EXPECT_TRUE(midi_load(track.c_str()) == 0 && midi_load(track.c_str()) == 1 && midi_play(1) == 1);
-        EXPECT_EQ(midi_current_track(), 1);
         EXPECT_EQ(peak(render(2048)), 0);
         midi_shutdown();
     }

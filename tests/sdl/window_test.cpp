@@ -84,7 +84,7 @@ class Window : public ::testing::Test {
         ASSERT_EQ(platform_window_open("Kestrava", W, H), 1) << report_text();
         drain_events();
     }
-    void TearDown() override { platform_window_close(); }
+    void TearDown() override { platform_window_close(); EXPECT_EQ(sdl_edge_window(), nullptr) << "closed, yet named"; }
 };
 
 // Fullscreen at first; Alt+Enter toggles a resizable window of the picture's
