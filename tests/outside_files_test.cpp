@@ -248,9 +248,7 @@ TEST(Messages, ByteOrderMarksAreSkippedAndControlBytesShownEscaped)
     std::FILE* full = std::fopen("/dev/full", "wb");
     ASSERT_NE(full, nullptr);
     const std::vector<uint8_t> pixels(640 * 480);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(png_write_indexed(full, 640, 480, pixels.data(), 640, Palette{}), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(stderr_of([&] { EXPECT_EQ(png_write_indexed(full, 640, 480, pixels.data(), 640, Palette{}), 0); }), "");
     std::fclose(full);
 }
 
@@ -294,9 +292,7 @@ TEST(Settings, ABadLineIsOneWarningSayingWhatIsWrongAndTheRestApplies)
     TempDir dir;
     const std::string path = dir.write("kestrava.conf", text);
     Settings loaded;
-    testing::internal::CaptureStderr();
-    settings_load(path, loaded);
-    const std::string warned = testing::internal::GetCapturedStderr();
+    const std::string warned = stderr_of([&] { settings_load(path, loaded); });
     EXPECT_EQ(std::tuple(count_lines(warned), warned.find("kestrava: " + path + ":6: 'colours'") != std::string::npos,
                          loaded.music_volume),
               std::tuple(6, true, 40)) << warned;
@@ -359,9 +355,8 @@ TEST(Settings, TheRewriteKeepsTheFileThePlayers)
     for (const Case& c : cases) {
         fs::remove_all(dir.file("config")), fs::create_directories(folder);
         c.make();
-        testing::internal::CaptureStderr();
-        const bool kept = settings_save_fullscreen(path, false);
-        const std::string warned = testing::internal::GetCapturedStderr();
+        bool kept = false;
+        const std::string warned = stderr_of([&] { kept = settings_save_fullscreen(path, false); });
         file_sync_calls = {::fsync, ::close};
         EXPECT_EQ(std::tuple(kept, count_lines(warned), warned.find(c.warning) != std::string::npos),
                   std::tuple(c.warning.empty(), c.warning.empty() ? 0 : 1, true)) << c.name << ": " << warned;
@@ -374,9 +369,8 @@ TEST(Settings, TheRewriteKeepsTheFileThePlayers)
     ASSERT_EQ(stat(dir.file("dotfiles.conf").c_str(), &st), 0);
     EXPECT_EQ(std::tuple(st.st_mode & 07777, st.st_uid, st.st_gid), std::tuple(0640u, 1u, 1u)) << "the player's still";
 
-    testing::internal::CaptureStderr();
-    EXPECT_FALSE(settings_save_fullscreen("", true)) << "neither HOME nor XDG_CONFIG_HOME";
-    EXPECT_EQ(count_lines(testing::internal::GetCapturedStderr()), 1);
+    const std::string no_home = stderr_of([] { EXPECT_FALSE(settings_save_fullscreen("", true)); });
+    EXPECT_EQ(count_lines(no_home), 1) << "neither HOME nor XDG_CONFIG_HOME";
     ScopedEnv env;
     env.unset("XDG_CONFIG_HOME");
     env.set("HOME", "/home/player");

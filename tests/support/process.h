@@ -110,3 +110,10 @@ inline Ended run_program(const std::vector<std::string>& argv, const fs::path& c
 }
 
 inline long count_lines(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
+inline bool one_line_starting(const std::string& text, const std::string& start)
+{
+    return text.rfind(start, 0) == 0 && count_lines(text) == 1;
+}
+// What the test's own code says on standard error.
+template <typename F>
+std::string stderr_of(F f) { return testing::internal::CaptureStderr(), f(), testing::internal::GetCapturedStderr(); }

@@ -31,14 +31,6 @@ inline void drain_events()
     for (int empty = 0; empty < 2;) empty = platform_poll_event() == PLATFORM_EVENT_NONE ? empty + 1 : 0;
 }
 
-template <typename F>
-std::string stderr_of(F f) { return testing::internal::CaptureStderr(), f(), testing::internal::GetCapturedStderr(); }
-
-inline bool one_line_starting(const std::string& text, const std::string& start)
-{
-    return text.rfind(start, 0) == 0 && std::count(text.begin(), text.end(), '\n') == 1;
-}
-
 // The PC codes held in a key state, lowest first; negative if not PC_KEY_DOWN.
 inline std::vector<int> down_codes(const uint8_t* keys)
 {
