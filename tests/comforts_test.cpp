@@ -1,13 +1,9 @@
 // The player's comforts, recordings and best runs over the headless edge: a
-// paused game runs no frame (so a recording gets no line) and ESC still
-// quits, the splash too; steady colours hold and stay bright (the game they
-// leave alone: the golden runs); both clocks end a frame on time; a frame's
-// keys are fixed at its first poll and a recording is the run frame by frame;
-// a sitting played through the real shell keeps its games, each proved by its
-// own replay; an edited run is refused, by the table and by `kestrava-replay
-// --verify`; the game keeps ten of its own and deletes nothing else; two
-// games ending at once both stay.
-#include <gtest/gtest.h>
+// paused game runs no frame and ESC still quits; steady colours hold and stay
+// bright; both clocks end a frame on time; a recording is the run frame by
+// frame (played back through the shell's own frame: the golden runs); a best
+// run is kept, proved by its own replay, refused when edited, and deleted
+// only by the game that wrote it.
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,17 +15,12 @@
 #include <vector>
 
 #include "game_fixture.h"
-#include "base/report.h"
-#include "game/rules.h"
 #include "graphics/display.h"
-#include "input/keyboard.h"
 #include "input/keyscript.h"
 #include "platform/clock.h"
-#include "platform/headless.h"
 #include "shell/best_runs.h"
 #include "shell/presenter.h"
 #include "shell/runs.h"
-#include "shell/shell.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
 

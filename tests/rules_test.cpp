@@ -1,13 +1,10 @@
-// The rules where a golden trace cannot show them: the frame sequence (SPACE
-// leaving the intro, the level-clear count pausing, a ship lost in the delay,
-// ESC in every phase, what each screen sounds and shows, the frame's pacing),
-// the levels up to thirty, every contact threshold on both sides, truncation
+// The rules where a golden trace cannot show them: the frame sequence, the
+// levels up to thirty, every contact threshold on both sides, truncation
 // toward zero, the ship's pull near and on the star's centre, every body's
-// wrap bounds on both axes, and the few readings no golden run reaches (the
-// last breath of air, the status line). And a long game on seeded random
-// keys, the World and the frame's output checked after every frame: CI plays
-// 100,000 frames, KESTRAVA_SOAK_FRAMES=1000000 gives the long run. (That a
-// frame allocates nothing: FrameAllocations.NoneInAnyPhase.)
+// wrap bounds, the few readings no golden run reaches; and a long game on
+// seeded random keys with the World and the frame's output checked after
+// every frame (CI plays 100,000 frames, KESTRAVA_SOAK_FRAMES=1000000 the long
+// run; that a frame allocates nothing: FrameAllocations.NoneInAnyPhase).
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>

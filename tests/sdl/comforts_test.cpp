@@ -1,13 +1,10 @@
-// The player's comforts and sound at the SDL edge: the pause keys, F1 and
-// focus loss as events, the dimmed picture with PAUSED and its hint or the
-// keys drawn over it and never into it, the splash's wait ended by ESC or a
-// quit, the volumes through SDL's disk audio driver, the soundfonts in the
-// player's order, which OpenGL drivers are software; what the mixer makes of
-// the banks on SDL's dummy device, the limiter, and machines without a
-// soundfont (without a device: NoDevice.WithoutAudioTheGamePlaysSilentlyAfterOneWarning);
-// and screenshots: the PNG writer read back, the pictures folder as
-// user-dirs.dirs and the environment name it, names that never replace an
-// earlier picture, and F12 saving what is on screen.
+// The player's comforts, sound and screenshots at the SDL edge: the pause
+// keys and focus loss, the overlays drawn over the picture and never into it,
+// the splash's wait ended by ESC or a quit, the volumes on SDL's disk audio
+// driver, the soundfonts in the player's order, software OpenGL told by name;
+// the mixer on SDL's dummy device and the limiter (without a device:
+// NoDevice.WithoutAudioTheGamePlaysSilentlyAfterOneWarning); the PNG writer,
+// the pictures folder, names that never replace a picture, and F12.
 #include <gtest/gtest.h>
 
 #include <SDL.h>

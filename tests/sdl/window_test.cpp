@@ -1,10 +1,8 @@
-// The window, the keyboard and the game controllers of the player's edge
-// under SDL's dummy drivers: the letterbox and the fill, the picture as it
-// reaches the screen, the window toggle and the pointer, what the event filter
-// lets through; SDL's physical keys onto the PC scan codes the game reads,
-// the key state built from SDL's (Alt+Enter never RETURN), what each pad
-// button and the stick press, and SDL's virtual pads plugged in before and
-// during the game and pulled out. (A display that cannot be opened:
+// The window, the keyboard and the pads of the player's edge under SDL's
+// dummy drivers: the letterbox and the fill, the picture on screen, the
+// window toggle and the pointer, the event filter; SDL's keys onto the PC
+// scan codes the game reads (Alt+Enter never RETURN), the pads' buttons and
+// stick, pads plugged in and pulled out. (A display that cannot be opened:
 // NoDevice.WithNoDisplayAtAllTheGameExitsWithTheReason.)
 #include <gtest/gtest.h>
 
