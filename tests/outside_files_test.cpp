@@ -564,13 +564,12 @@ TEST_F(Banks, MusicSlotsAndTheCurrentTrack)
 }
 
 // The WAV reader's refusal ("" if none) and the samples, which lie in the file.
-std::pair<std::string, Bytes> read(const Bytes& file, WAVEFORMATEX* format = nullptr)
+std::pair<std::string, Bytes> read(const Bytes& file)
 {
     WavData w{};
     const char* why = "(no reason)";
     if (!wav_parse(file.data(), file.size(), w, &why)) return {why, {}};
     EXPECT_TRUE(w.data >= file.data() && w.data + w.data_bytes <= file.data() + file.size()) << "outside the file";
-    if (format) *format = w.format;
     return {"", Bytes(w.data, w.data + w.data_bytes)};
 }
 
@@ -616,11 +615,6 @@ TEST(WavParse, TakesWhatCanBeReadSafelyAndRefusesTheRest)
     };
     for (size_t i = 0; i < std::size(cases); ++i)
         EXPECT_EQ(read(cases[i].file), std::make_pair(std::string(cases[i].why), cases[i].samples)) << i;
-    WAVEFORMATEX f{};
-    read(cases[0].file, &f);
-    EXPECT_EQ(std::make_tuple(f.wFormatTag, f.nChannels, f.nSamplesPerSec, f.nAvgBytesPerSec, f.nBlockAlign,
-                              f.wBitsPerSample),
-              std::make_tuple(1, 2, 22050u, 88200u, 4, 16));
     // Every cut of a good file is read within its bounds or refused.
     const Bytes& full = cases[0].file;
     for (size_t n = 0; n <= full.size(); ++n) {

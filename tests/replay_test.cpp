@@ -165,14 +165,12 @@ TEST(Replay, NoOutputIsWrittenOverTheScript)
     fs::create_symlink(script, dir.file("link.keys"));
     fs::create_symlink(script, dir.file("dump/frame-000000.bmp"));
     const std::vector<std::vector<std::string>> cases = {
-        {"--trace", script, script}, {"--trace", dir.file("link.keys"), script},
-        {"--trace=" + script, dir.file("link.keys")}, {"--dump", dir.file("dump"), script}};
-    for (const std::vector<std::string>& options : cases) {
-        std::vector<std::string> argv = options;
-        argv.insert(argv.begin(), REPLAY);
+        {REPLAY, "--trace", script, script}, {REPLAY, "--trace", dir.file("link.keys"), script},
+        {REPLAY, "--trace=" + script, dir.file("link.keys")}, {REPLAY, "--dump", dir.file("dump"), script}};
+    for (const std::vector<std::string>& argv : cases) {
         const Ended r = run_program(argv);
         EXPECT_EQ(std::tuple(r.status, count_lines(r.err), r.err.find("is the script itself") != std::string::npos),
-                  std::tuple(2, 1, true)) << options[0] << " " << options[1] << ": " << r.err;
+                  std::tuple(2, 1, true)) << argv[1] << " " << argv[2] << ": " << r.err;
     }
     EXPECT_EQ(file_text(script), "UP\n");
 }

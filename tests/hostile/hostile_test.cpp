@@ -1,13 +1,11 @@
-// Hostile, missing and odd data files, and missing devices, each put into a
-// copy of the data folder. A file the game cannot use ends the start-up with
-// one line naming the file and why, and status 1; a file merely odd but safe
-// lets the game run. Never a signal, a hang or a sanitizer report (any would
-// be more than the one line, or another status). The replay runner takes
-// every case; the real game, under SDL's dummy drivers and without the
-// splash's wait, those where its devices make a difference. Then a mod folder
-// beside a game installed with its data: the checker names each file's origin
-// and kind, the game runs on the folder, pictures import into the splash's
-// palette, and the endless key script ends at its bound.
+// Hostile, missing and odd data files and missing devices, each in a copy of
+// the data folder: a file the game cannot use ends the start-up with one line
+// naming it and why, and status 1 (never a signal, a hang or a sanitizer
+// report: any would be more than the line, or another status); an odd but
+// safe one lets the game run. The replay runner takes every case, the real
+// game (dummy drivers, no splash wait) those its devices matter to. Then a
+// mod folder beside an installed game: the checker, the game on the folder,
+// pictures imported into the splash's palette, the endless key script.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
