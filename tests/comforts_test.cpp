@@ -22,7 +22,6 @@
 #include "shell/presenter.h"
 #include "shell/runs.h"
 #include "support/process.h"
-#include "support/temp_dir.h"
 
 namespace {
 

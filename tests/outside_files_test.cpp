@@ -33,10 +33,8 @@
 #include "input/keyscript.h"
 #include "shell/screenshot.h"
 #include "shell/settings.h"
-#include "support/env.h"
 #include "support/files.h"
 #include "support/process.h"
-#include "support/temp_dir.h"
 
 namespace {
 

@@ -20,12 +20,10 @@
 #include <thread>
 #include <vector>
 
-#include "../support/env.h"
 #include "../support/files.h"
 #include "../support/png_read.h"
 #include "../support/process.h"
 #include "../support/sdl_events.h"
-#include "../support/temp_dir.h"
 #include "audio/midi.h"
 #include "audio/mixer.h"
 #include "audio/sfx.h"

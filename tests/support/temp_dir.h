@@ -1,4 +1,5 @@
-// Folders of a test's own, removed when the test is done with them.
+// Folders and environment variables of a test's own, removed or put back
+// as they were when the test is done with them.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,8 +8,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -55,4 +58,26 @@ struct TempDir {
     }
     std::string write(const std::string& name, const char* text) const { return write(name, std::string(text)); }
     std::string read(const std::string& name) const { return file_text(dir / name); }
+};
+
+class ScopedEnv {
+public:
+    ScopedEnv() = default;
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+    ~ScopedEnv()
+    {
+        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it)
+            it->second ? setenv(it->first.c_str(), it->second->c_str(), 1) : unsetenv(it->first.c_str());
+    }
+    void set(const std::string& name, const std::string& value) { save(name), setenv(name.c_str(), value.c_str(), 1); }
+    void unset(const std::string& name) { save(name), unsetenv(name.c_str()); }
+
+private:
+    void save(const std::string& name)
+    {
+        const char* old = std::getenv(name.c_str());
+        saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+    }
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
