@@ -1,10 +1,10 @@
 // The rules where a golden trace cannot show them: the frame sequence, the
 // levels up to thirty, every contact threshold on both sides, truncation
 // toward zero, the ship's pull near and on the star's centre, every body's
-// wrap bounds; and a long game on seeded random keys with the World and the
-// frame's output checked after every frame (CI plays 100,000 frames,
-// KESTRAVA_SOAK_FRAMES=1000000 the long run; that a frame allocates nothing:
-// FrameAllocations.NoneInAnyPhase).
+// wrap bounds, the astronaut's last breath; and a long game on seeded random
+// keys with the World and the frame's output checked after every frame (CI
+// plays 100,000 frames, KESTRAVA_SOAK_FRAMES=1000000 the long run; that a
+// frame allocates nothing: FrameAllocations.NoneInAnyPhase).
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -378,6 +378,18 @@ TEST(Contact, ShotsStrikingTheAstronaut)
     place_shot(1, 309 - 2, 110 + 12 - 2);
     shots_step(world, out);
     EXPECT_EQ(world.astronaut.state, STATE_ACTIVE);
+}
+
+// The last step of air leaves none, yet the astronaut lives that frame.
+TEST(Astronaut, AirRunsOutAFrameBeforeItDies)
+{
+    empty_level();
+    place_astronaut(100, 100);
+    world.astronaut.air = 1;
+    astronaut_step(world, out);
+    EXPECT_EQ(std::tuple(world.astronaut.air, world.astronaut.state), std::tuple(0, STATE_ACTIVE));
+    astronaut_step(world, out);
+    EXPECT_EQ(world.astronaut.state, STATE_DYING);
 }
 
 // Centres 10 pixels right of the star's (320, 240): the other bodies' cut-off
