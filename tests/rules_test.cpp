@@ -270,20 +270,11 @@ TEST(Frame, FrameIsPacedToThirtyMillisecondsOfTheClock)
 TEST(Level, LevelsGrowToThirtyAsteroids)
 {
     new_game();
-    EXPECT_EQ(world.asteroids[0].mass, 184.0f) << "no trace shows an asteroid's mass";
     world.score = 770;
     // The draws' ranges show in every golden run, the cap at thirty asteroids in none.
     for (int level = 2; level <= 31; ++level) reset_level(world, NEXT_LEVEL, out);
     EXPECT_EQ(std::tuple(world.level, world.asteroid_count, world.astronaut.air, world.score),
               std::tuple(31, 30, 300 * 31 + 300, 770));
-
-    // A new game starts over from any state.
-    world.phase = PHASE_GAME_OVER;
-    world.end_counter = world.game_over_started = world.frame_parity = 1;
-    reset_level(world, NEW_GAME, out);
-    EXPECT_EQ(std::tuple(world.level, world.asteroid_count, world.score, world.phase,
-                         world.end_counter + world.game_over_started + world.frame_parity),
-              std::tuple(1, 3, 0, PHASE_PLAYING, 0));
 }
 
 // Reference points: asteroid (x + 13, y + 13), ship (x + 11, y + 9), shot

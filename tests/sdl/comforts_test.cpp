@@ -6,8 +6,6 @@
 // NoDevice.WithoutAudioTheGamePlaysSilentlyAfterOneWarning); the PNG writer,
 // the pictures folder, names that never replace a picture, and F12.
 #include <gtest/gtest.h>
-
-#include <SDL.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
@@ -28,9 +26,6 @@
 #include "audio/mixer.h"
 #include "audio/sfx.h"
 #include "base/report.h"
-#include "formats/png.h"
-#include "platform/platform.h"
-#include "platform/sdl_edge.h"
 #include "shell/screenshot.h"
 #include "shell/shell.h"
 
