@@ -2,6 +2,7 @@
 for tests/web/check-page and bench/web-pace."""
 import functools
 import http.server
+import sys
 import threading
 import time
 
@@ -42,11 +43,11 @@ def stage(driver):
 
 
 def wait_for(driver, what, test, limit_s):
-    """Waits for test() to hold; None, or why not with the page's log."""
+    """Waits for test() to hold; exits naming what was not seen, with the page's log."""
     end = time.monotonic() + limit_s
     while time.monotonic() < end:
         if test():
-            return None
+            return
         time.sleep(0.05)
     logs = "\n".join(entry["message"] for entry in driver.get_log("browser"))
-    return f"{what} not seen within {limit_s} s\n{logs}"
+    sys.exit(f"{what} not seen within {limit_s} s\n{logs}")
