@@ -1,8 +1,8 @@
 // The music's source in the browser, which has no synthesiser: each track
 // was rendered when the page was built, by the desktop's synthesiser through
 // the soundfont the desktop tries first, at the mixer's rate and the music's
-// gain, and compressed as Ogg Vorbis beside its MIDI file (music1.mid,
-// music1.ogg). The track decodes as it plays, inside the mixer's callback,
+// gain, and compressed as Ogg Vorbis beside its MIDI file (classic.mid,
+// classic.ogg). The track decodes as it plays, inside the mixer's callback,
 // and goes through the same volume and limiter as the synthesiser's sound.
 #include <algorithm>
 #include <array>
@@ -57,7 +57,7 @@ void music_source_stop()
 
 bool music_source_ready() { return started; }
 
-// music1.mid's sound is music1.ogg. A track without one plays silent, after
+// classic.mid's sound is classic.ogg. A track without one plays silent, after
 // one warning naming the file. Without a device (the replay runner) nothing
 // would be heard, and nothing is read.
 void music_source_loaded(const MidiSlot& slot, const char* filename)

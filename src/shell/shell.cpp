@@ -187,7 +187,11 @@ LoopPass main_loop_pass()
     return LOOP_FRAME;
 }
 
-void main_loop_end() { show_overlay(shown_overlay, PLATFORM_OVERLAY_NONE); }
+void main_loop_end()
+{
+    show_overlay(shown_overlay, PLATFORM_OVERLAY_NONE);
+    notice_rank = 0;
+}
 
 int main_loop()
 {
